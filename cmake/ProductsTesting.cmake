@@ -1,0 +1,45 @@
+# GoogleTest from Debian's source package, and one helper that every test program uses.
+set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
+add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL SYSTEM)
+
+include(GoogleTest)
+
+# products_add_test(NAME SOURCES a.cpp ... [LIBS lib ...] [LABELS label ...])
+# One test program per module family. Windows programs go to PRODUCTS_TEST_DIR and run under Wine
+# through the cross-compiling emulator; test discovery waits for ctest so the build needs no Wine.
+function(products_add_test name)
+  cmake_parse_arguments(T "" "" "SOURCES;LIBS;LABELS" ${ARGN})
+  add_executable(${name} ${T_SOURCES})
+  target_link_libraries(${name} PRIVATE ${T_LIBS} gtest gtest_main)
+  if(WIN32)
+    set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${PRODUCTS_TEST_DIR})
+    set(prefix "wine.")
+  else()
+    set(prefix "native.")
+  endif()
+  gtest_discover_tests(${name}
+    TEST_PREFIX ${prefix}
+    WORKING_DIRECTORY ${PRODUCTS_TEST_DIR}
+    DISCOVERY_MODE PRE_TEST
+    DISCOVERY_TIMEOUT 120
+    PROPERTIES LABELS "${T_LABELS}" TIMEOUT 120)
+endfunction()
+
+# products_add_resource_dll(TARGET OUTPUT_NAME NAME OUTPUT_DIRECTORY DIR RC file.rc [DEPENDS ...])
+# A library of resources only: no code, no C runtime, no entry point.
+function(products_add_resource_dll target)
+  cmake_parse_arguments(R "" "OUTPUT_NAME;OUTPUT_DIRECTORY;RC" "DEPENDS;INCLUDE_DIRS" ${ARGN})
+  add_library(${target} SHARED ${R_RC})
+  set_target_properties(${target} PROPERTIES
+    OUTPUT_NAME ${R_OUTPUT_NAME} PREFIX "" LINKER_LANGUAGE C
+    RUNTIME_OUTPUT_DIRECTORY ${R_OUTPUT_DIRECTORY})
+  target_link_options(${target} PRIVATE -nostdlib -Wl,--entry=0)
+  if(R_INCLUDE_DIRS)
+    target_include_directories(${target} PRIVATE ${R_INCLUDE_DIRS})
+  endif()
+  if(R_DEPENDS)
+    set_source_files_properties(${R_RC} PROPERTIES OBJECT_DEPENDS "${R_DEPENDS}")
+  endif()
+endfunction()
+file(MAKE_DIRECTORY ${PRODUCTS_TEST_DIR})
