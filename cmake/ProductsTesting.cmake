@@ -18,12 +18,16 @@ function(products_add_test name)
   else()
     set(prefix "native.")
   endif()
+  set(properties TIMEOUT 120)
+  if(T_LABELS)
+    list(APPEND properties LABELS "${T_LABELS}")
+  endif()
   gtest_discover_tests(${name}
     TEST_PREFIX ${prefix}
     WORKING_DIRECTORY ${PRODUCTS_TEST_DIR}
     DISCOVERY_MODE PRE_TEST
     DISCOVERY_TIMEOUT 120
-    PROPERTIES LABELS "${T_LABELS}" TIMEOUT 120)
+    PROPERTIES ${properties})
 endfunction()
 
 # products_add_resource_dll(TARGET OUTPUT_NAME NAME OUTPUT_DIRECTORY DIR RC file.rc [DEPENDS ...])

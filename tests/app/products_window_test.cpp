@@ -1,0 +1,275 @@
+// The Products window in this process: its class, creation, centring, layout, routing and teardown.
+// The test folder holds a skin whose strings are "16777215" (white background) and "255" (red text).
+#include <gtest/gtest.h>
+
+#include <windows.h>
+#include <commctrl.h>
+
+#include <algorithm>
+#include <string>
+
+#include "app/products_window.h"
+#include "feed/product_list.h"
+#include "win_test_support.h"
+
+namespace {
+
+HINSTANCE Instance()
+{
+    return GetModuleHandleA(nullptr);
+}
+
+struct ProductsWindowTest : ::testing::Test {
+    HWND window = nullptr;
+
+    void SetUp() override
+    {
+        ASSERT_TRUE(RegisterProductsClass(Instance()));
+        window = CreateProductsWindow(Instance(), SW_SHOWNORMAL);
+        ASSERT_NE(nullptr, window);
+    }
+
+    void TearDown() override
+    {
+        if (IsWindow(window))
+            DestroyWindow(window);
+        PumpMessages();
+        UnregisterClassA(ProductsClassName, Instance());
+    }
+};
+
+TEST_F(ProductsWindowTest, ClassIsRegisteredInTheSkinColours)
+{
+    WNDCLASSEXA info = {};
+    info.cbSize = sizeof info;
+    ASSERT_TRUE(GetClassInfoExA(Instance(), "MainProd32WClass", &info));
+    EXPECT_EQ(0u, info.style);
+    EXPECT_EQ(0, info.cbClsExtra);
+    EXPECT_EQ(0, info.cbWndExtra);
+    EXPECT_EQ(nullptr, info.hIcon);
+    EXPECT_EQ(LoadCursor(nullptr, IDC_ARROW), info.hCursor);
+    EXPECT_EQ(nullptr, info.lpszMenuName);
+    ASSERT_EQ(BackgroundBrush(), info.hbrBackground);
+
+    LOGBRUSH brush = {};
+    ASSERT_EQ((int)sizeof brush, GetObjectA(info.hbrBackground, sizeof brush, &brush));
+    EXPECT_EQ((UINT)BS_SOLID, brush.lbStyle);
+    EXPECT_EQ(RGB(255, 255, 255), brush.lbColor);
+    EXPECT_EQ(RGB(255, 0, 0), ListTextColour());
+}
+
+TEST_F(ProductsWindowTest, IsACentredToolWindowOfTheGivenSize)
+{
+    char text[64];
+    GetClassNameA(window, text, sizeof text);
+    EXPECT_STREQ("MainProd32WClass", text);
+    GetWindowTextA(window, text, sizeof text);
+    EXPECT_STREQ("   Products", text);
+
+    LONG style = GetWindowLongA(window, GWL_STYLE);
+    LONG exStyle = GetWindowLongA(window, GWL_EXSTYLE);
+    EXPECT_TRUE(exStyle & WS_EX_TOOLWINDOW);
+    EXPECT_TRUE(style & WS_THICKFRAME);
+    EXPECT_TRUE(style & WS_VISIBLE);
+    EXPECT_FALSE(style & (WS_CHILD | WS_POPUP | WS_SYSMENU | WS_MINIMIZEBOX | WS_MAXIMIZEBOX));
+    EXPECT_EQ(nullptr, GetParent(window));
+    EXPECT_EQ(nullptr, GetMenu(window));
+
+    RECT own, desktop;
+    GetWindowRect(window, &own);
+    GetWindowRect(GetDesktopWindow(), &desktop);
+    EXPECT_EQ(630, own.right - own.left);
+    EXPECT_EQ(210, own.bottom - own.top);
+    EXPECT_EQ(desktop.left + (desktop.right - desktop.left) / 2 - 315, own.left);
+    EXPECT_EQ(desktop.top + (desktop.bottom - desktop.top) / 2 - 105, own.top);
+}
+
+TEST_F(ProductsWindowTest, ClientAreaIsPaintedWithTheSkinBackground)
+{
+    // Paint a known other colour first, so the check sees the window's own erase.
+    HDC dc = GetDC(window);
+    HBRUSH black = CreateSolidBrush(RGB(0, 0, 0));
+    RECT client;
+    GetClientRect(window, &client);
+    FillRect(dc, &client, black);
+    DeleteObject(black);
+    ASSERT_EQ(RGB(0, 0, 0), GetPixel(dc, 2, 2));
+    RedrawWindow(window, nullptr, nullptr, RDW_ERASE | RDW_INVALIDATE | RDW_UPDATENOW);
+    EXPECT_EQ(RGB(255, 255, 255), GetPixel(dc, 2, 2));
+    EXPECT_EQ(RGB(255, 255, 255), GetPixel(dc, client.right - 3, client.bottom - 3));
+    ReleaseDC(window, dc);
+}
+
+// A child that records where the layout asked it to go, before the system applies any limit.
+struct Placement {
+    bool seen;
+    int x, y, width, height;
+};
+
+LRESULT CALLBACK RecordingProc(HWND child, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == WM_WINDOWPOSCHANGING) {
+        const WINDOWPOS* pos = (const WINDOWPOS*)lParam;
+        Placement* placement = (Placement*)GetWindowLongPtrA(child, GWLP_USERDATA);
+        if (placement != nullptr && !(pos->flags & SWP_NOSIZE) && !(pos->flags & SWP_NOMOVE))
+            *placement = { true, pos->x, pos->y, pos->cx, pos->cy };
+    }
+    return DefWindowProcA(child, message, wParam, lParam);
+}
+
+HWND AddRecordingChild(HWND parent, int id, Placement* placement)
+{
+    static ATOM atom;
+    if (atom == 0) {
+        WNDCLASSA recording = {};
+        recording.lpfnWndProc = RecordingProc;
+        recording.hInstance = Instance();
+        recording.lpszClassName = "RecordingChild";
+        atom = RegisterClassA(&recording);
+    }
+    HWND child = CreateWindowExA(0, "RecordingChild", "", WS_CHILD | WS_VISIBLE, 0, 0, 1, 1, parent,
+                                 (HMENU)(INT_PTR)id, Instance(), nullptr);
+    SetWindowLongPtrA(child, GWLP_USERDATA, (LONG_PTR)placement);
+    return child;
+}
+
+struct LayoutCase {
+    int width, height;
+};
+
+TEST_F(ProductsWindowTest, LayoutPlacesListAndCloseButtonAtEverySize)
+{
+    Placement list = {}, close = {};
+    AddRecordingChild(window, IDC_PRODUCT_LIST, &list);
+    AddRecordingChild(window, IDC_CLOSE_BUTTON, &close);
+
+    // Typical, small, under 10 by 35, zero, and the largest 16-bit extents. The platform turns the
+    // negative extents of the tiny sizes into 0 before the children see them.
+    const LayoutCase cases[] = { { 614, 171 }, { 300, 100 }, { 9, 34 }, { 0, 0 }, { 32767, 32767 } };
+    for (const LayoutCase& c : cases) {
+        list = {};
+        close = {};
+        SendMessageA(window, WM_SIZE, SIZE_RESTORED, MAKELPARAM(c.width, c.height));
+        SCOPED_TRACE(std::to_string(c.width) + " x " + std::to_string(c.height));
+        ASSERT_TRUE(list.seen);
+        ASSERT_TRUE(close.seen);
+        EXPECT_EQ(5, list.x);
+        EXPECT_EQ(5, list.y);
+        EXPECT_EQ(std::max(0, c.width - 10), list.width);
+        EXPECT_EQ(std::max(0, c.height - 35), list.height);
+        EXPECT_EQ(c.width - 55, close.x);
+        EXPECT_EQ(c.height - 25, close.y);
+        EXPECT_EQ(50, close.width);
+        EXPECT_EQ(20, close.height);
+    }
+}
+
+TEST_F(ProductsWindowTest, LayoutReadsTheSizeAsSignedWords)
+{
+    Placement close = {};
+    AddRecordingChild(window, IDC_CLOSE_BUTTON, &close);
+    SendMessageA(window, WM_SIZE, SIZE_RESTORED, MAKELPARAM(0xFFFF, 0xFFFE)); // -1 by -2
+    ASSERT_TRUE(close.seen);
+    EXPECT_EQ(-56, close.x);
+    EXPECT_EQ(-27, close.y);
+}
+
+TEST_F(ProductsWindowTest, ResizingTheWindowLaysOutItsRealClientArea)
+{
+    Placement list = {};
+    HWND child = AddRecordingChild(window, IDC_PRODUCT_LIST, &list);
+    SetWindowPos(window, nullptr, 0, 0, 500, 300, SWP_NOMOVE | SWP_NOZORDER);
+    RECT client, placed;
+    GetClientRect(window, &client);
+    GetWindowRect(child, &placed);
+    MapWindowPoints(nullptr, window, (POINT*)&placed, 2);
+    EXPECT_EQ(5, placed.left);
+    EXPECT_EQ(5, placed.top);
+    EXPECT_EQ(client.right - 5, placed.right);
+    EXPECT_EQ(client.bottom - 30, placed.bottom);
+}
+
+TEST_F(ProductsWindowTest, CommandOfTheCloseButtonClosesWhateverItsNotificationCode)
+{
+    const WORD codes[] = { BN_CLICKED, 1, 0x1234, 0xFFFF };
+    for (WORD code : codes) {
+        if (!IsWindow(window))
+            window = CreateProductsWindow(Instance(), SW_SHOWNORMAL);
+        ASSERT_TRUE(IsWindow(window));
+        SendMessageA(window, WM_COMMAND, MAKEWPARAM(IDC_CLOSE_BUTTON, code), 0);
+        EXPECT_FALSE(IsWindow(window)) << "notification code " << code;
+        int quitCode = -1;
+        EXPECT_TRUE(PumpMessages(&quitCode));
+        EXPECT_EQ(0, quitCode);
+        // Teardown deleted the class brush; register afresh as a new run would.
+        UnregisterClassA(ProductsClassName, Instance());
+        ASSERT_TRUE(RegisterProductsClass(Instance()));
+    }
+}
+
+TEST_F(ProductsWindowTest, OtherCommandsLeaveTheWindowOpen)
+{
+    const int ids[] = { 0, 1, 105, 200, 202, 0xFFFF };
+    for (int id : ids)
+        SendMessageA(window, WM_COMMAND, MAKEWPARAM(id, 0), 0);
+    EXPECT_TRUE(IsWindow(window));
+}
+
+TEST_F(ProductsWindowTest, HoverOverTheListNeverSelects)
+{
+    NMHDR hover = { nullptr, IDC_PRODUCT_LIST, (UINT)NM_HOVER };
+    EXPECT_EQ(1, SendMessageA(window, WM_NOTIFY, IDC_PRODUCT_LIST, (LPARAM)&hover));
+    NMHDR elsewhere = { nullptr, 106, (UINT)NM_HOVER };
+    EXPECT_EQ(0, SendMessageA(window, WM_NOTIFY, 106, (LPARAM)&elsewhere));
+    NMHDR click = { nullptr, IDC_PRODUCT_LIST, (UINT)NM_CLICK };
+    EXPECT_EQ(0, SendMessageA(window, WM_NOTIFY, IDC_PRODUCT_LIST, (LPARAM)&click));
+}
+
+TEST_F(ProductsWindowTest, SystemCloseTearsDownFreesProductsAndQuitsWithZero)
+{
+    AppendProduct(1, "chair", 1, "1.00", 840, "", "");
+    AppendProduct(2, "table", 1, "2.00", 840, "", "");
+    SendMessageA(window, WM_CLOSE, 0, 0);
+    EXPECT_FALSE(IsWindow(window));
+    EXPECT_EQ(nullptr, ProductListHead());
+    EXPECT_EQ(nullptr, BackgroundBrush());
+    int quitCode = -1;
+    EXPECT_TRUE(PumpMessages(&quitCode));
+    EXPECT_EQ(0, quitCode);
+}
+
+// CenterWindow on its own, against a reference window with odd extents and negative coordinates.
+TEST(CenterWindow, TruncatesTowardZeroAroundAReferenceWindow)
+{
+    HWND reference = CreateWindowExA(WS_EX_TOOLWINDOW, "STATIC", "", WS_POPUP, -101, -51, 101, 51, nullptr,
+                                     nullptr, Instance(), nullptr);
+    HWND moved = CreateWindowExA(WS_EX_TOOLWINDOW, "STATIC", "", WS_POPUP, 300, 300, 51, 31, nullptr, nullptr,
+                                 Instance(), nullptr);
+    ASSERT_NE(nullptr, reference);
+    ASSERT_NE(nullptr, moved);
+    CenterWindow(moved, reference, FALSE);
+    RECT rect;
+    GetWindowRect(moved, &rect);
+    // Centre (-101 + 101/2, -51 + 51/2) = (-51, -26); the window's halves are 25 and 15.
+    EXPECT_EQ(-76, rect.left);
+    EXPECT_EQ(-41, rect.top);
+    EXPECT_EQ(51, rect.right - rect.left);
+    EXPECT_EQ(31, rect.bottom - rect.top);
+    DestroyWindow(moved);
+    DestroyWindow(reference);
+}
+
+TEST(CenterWindow, NullReferenceMeansTheDesktop)
+{
+    HWND moved = CreateWindowExA(WS_EX_TOOLWINDOW, "STATIC", "", WS_POPUP, 0, 0, 200, 101, nullptr, nullptr,
+                                 Instance(), nullptr);
+    CenterWindow(moved, nullptr, TRUE);
+    RECT rect, desktop;
+    GetWindowRect(moved, &rect);
+    GetWindowRect(GetDesktopWindow(), &desktop);
+    EXPECT_EQ((desktop.right - desktop.left) / 2 - 100 + desktop.left, rect.left);
+    EXPECT_EQ((desktop.bottom - desktop.top) / 2 - 50 + desktop.top, rect.top);
+    DestroyWindow(moved);
+}
+
+} // namespace

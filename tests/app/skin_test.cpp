@@ -1,0 +1,179 @@
+// Reading colours from skin libraries, and the real skin's bitmaps.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <string>
+
+#include "app/skin.h"
+#include "win_test_support.h"
+
+namespace {
+
+const COLORREF Unset = RGB(1, 2, 3);
+
+SkinColours Read(const std::string& library, int* opened = nullptr)
+{
+    SkinColours colours = { Unset, Unset };
+    int result = ReadSkinColours(library.c_str(), &colours);
+    if (opened != nullptr)
+        *opened = result;
+    return colours;
+}
+
+TEST(ReadSkinColours, TestSkinGivesWhiteBackgroundAndRedText)
+{
+    int opened = 0;
+    SkinColours colours = Read(TestDirectory() + "Vn_Skin.dll", &opened);
+    EXPECT_EQ(1, opened);
+    EXPECT_EQ(RGB(255, 255, 255), colours.background);
+    EXPECT_EQ(RGB(255, 0, 0), colours.listText);
+}
+
+TEST(ReadSkinColours, FindsTheSkinByItsNameBesideTheProgram)
+{
+    int opened = 0;
+    SkinColours colours = Read(SkinLibraryName, &opened);
+    EXPECT_EQ(1, opened);
+    EXPECT_EQ(RGB(255, 255, 255), colours.background);
+}
+
+TEST(ReadSkinColours, MissingLibraryLeavesTheColoursAlone)
+{
+    int opened = 1;
+    SkinColours colours = Read(TestDirectory() + "no_such_skin.dll", &opened);
+    EXPECT_EQ(0, opened);
+    EXPECT_EQ(Unset, colours.background);
+    EXPECT_EQ(Unset, colours.listText);
+}
+
+TEST(ReadSkinColours, LongTextIsCutToNineDigitsAndAMissingStringKeepsItsColour)
+{
+    SkinColours colours = Read(TestDirectory() + "long_skin.dll");
+    EXPECT_EQ((COLORREF)123456789, colours.background);
+    EXPECT_EQ(Unset, colours.listText);
+}
+
+TEST(ReadSkinColours, TextIsConvertedByTheDecimalRules)
+{
+    SkinColours colours = Read(TestDirectory() + "wordy_skin.dll");
+    EXPECT_EQ(RGB(0, 0, 0), colours.background) << "a word converts to 0";
+    EXPECT_EQ(RGB(0, 255, 0), colours.listText) << "blanks and a sign before the digits";
+}
+
+// The real skin shipped in bin/.
+struct RealSkin : ::testing::Test {
+    HMODULE skin = nullptr;
+    void SetUp() override
+    {
+        skin = LoadLibraryA((RuntimeDirectory() + "Vn_Skin.dll").c_str());
+        ASSERT_NE(nullptr, skin);
+    }
+    void TearDown() override { FreeLibrary(skin); }
+};
+
+double Luminance(COLORREF c)
+{
+    return 0.2126 * GetRValue(c) + 0.7152 * GetGValue(c) + 0.0722 * GetBValue(c);
+}
+
+TEST_F(RealSkin, ColoursAreNumbersWithReadableContrast)
+{
+    char background[16], text[16];
+    ASSERT_GT(LoadStringA(skin, SKIN_BACKGROUND_COLOUR, background, sizeof background), 0);
+    ASSERT_GT(LoadStringA(skin, SKIN_LIST_TEXT_COLOUR, text, sizeof text), 0);
+    EXPECT_LE(strlen(background), 9u) << "the program reads at most 9 characters";
+    EXPECT_LE(strlen(text), 9u);
+    EXPECT_EQ(strspn(background, "0123456789"), strlen(background));
+    EXPECT_EQ(strspn(text, "0123456789"), strlen(text));
+
+    SkinColours colours = Read(RuntimeDirectory() + "Vn_Skin.dll");
+    EXPECT_EQ((COLORREF)atoi(background), colours.background);
+    EXPECT_EQ((COLORREF)atoi(text), colours.listText);
+    EXPECT_EQ(0u, colours.background >> 24);
+    EXPECT_EQ(0u, colours.listText >> 24);
+    // The list text is drawn on the list's white; the background should be light and calm.
+    EXPECT_GT(Luminance(RGB(255, 255, 255)) - Luminance(colours.listText), 120.0);
+    EXPECT_GT(Luminance(colours.background), 180.0);
+}
+
+struct BitmapSize {
+    const char* name;
+    int width, height;
+};
+
+const BitmapSize SkinBitmaps[] = {
+    { "Prod1", 66, 16 },      { "Prod2", 66, 16 },      { "Prod3", 66, 16 }, { "Prod4", 66, 16 },
+    { "Prod5", 66, 16 },      { "Prod6", 66, 16 },      { "EDITOR_Hi1", 13, 13 },
+    { "EDITOR_Hi2", 13, 13 }, { "Sort1", 13, 13 },      { "Sort2", 13, 13 },
+};
+
+TEST_F(RealSkin, HoldsTheTenBitmapsAtTheirSizes)
+{
+    for (const BitmapSize& expected : SkinBitmaps) {
+        HBITMAP bitmap = LoadBitmapA(skin, expected.name);
+        ASSERT_NE(nullptr, bitmap) << expected.name;
+        BITMAP info = {};
+        GetObjectA(bitmap, sizeof info, &info);
+        EXPECT_EQ(expected.width, info.bmWidth) << expected.name;
+        EXPECT_EQ(expected.height, info.bmHeight) << expected.name;
+        DeleteObject(bitmap);
+    }
+}
+
+// Counts the pixels of a bitmap that have the given colour.
+int CountColour(HBITMAP bitmap, int width, int height, COLORREF colour)
+{
+    HDC dc = CreateCompatibleDC(nullptr);
+    HGDIOBJ old = SelectObject(dc, bitmap);
+    int count = 0;
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x)
+            count += GetPixel(dc, x, y) == colour;
+    SelectObject(dc, old);
+    DeleteDC(dc);
+    return count;
+}
+
+TEST_F(RealSkin, MenuIconsHaveASilverKeyAroundAVisibleDrawing)
+{
+    // Silver is transparent when the icons are drawn: each icon needs both a keyed background and a
+    // drawing of its own, or it shows as a grey square or not at all.
+    for (const char* name : { "EDITOR_Hi1", "EDITOR_Hi2", "Sort1", "Sort2" }) {
+        HBITMAP bitmap = LoadBitmapA(skin, name);
+        ASSERT_NE(nullptr, bitmap) << name;
+        int keyed = CountColour(bitmap, 13, 13, RGB(192, 192, 192));
+        EXPECT_GT(keyed, 20) << name;
+        EXPECT_GT(13 * 13 - keyed, 20) << name;
+        DeleteObject(bitmap);
+    }
+}
+
+TEST_F(RealSkin, StatusImagesDifferFromEachOther)
+{
+    // Four statuses must be told apart at a glance: no two badges may be the same picture.
+    HBITMAP badges[4];
+    for (int i = 0; i < 4; ++i) {
+        badges[i] = LoadBitmapA(skin, ("Prod" + std::to_string(i + 1)).c_str());
+        ASSERT_NE(nullptr, badges[i]);
+    }
+    HDC a = CreateCompatibleDC(nullptr), b = CreateCompatibleDC(nullptr);
+    for (int i = 0; i < 4; ++i)
+        for (int j = i + 1; j < 4; ++j) {
+            HGDIOBJ oldA = SelectObject(a, badges[i]);
+            HGDIOBJ oldB = SelectObject(b, badges[j]);
+            int differing = 0;
+            for (int y = 0; y < 16; ++y)
+                for (int x = 0; x < 66; ++x)
+                    differing += GetPixel(a, x, y) != GetPixel(b, x, y);
+            SelectObject(a, oldA);
+            SelectObject(b, oldB);
+            EXPECT_GT(differing, 50) << "Prod" << i + 1 << " and Prod" << j + 1;
+        }
+    DeleteDC(a);
+    DeleteDC(b);
+    for (HBITMAP badge : badges)
+        DeleteObject(badge);
+}
+
+} // namespace

@@ -1,0 +1,143 @@
+// The real Vn_Products.exe, started from a folder of its own as a user would start it.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <string>
+
+#include "win_test_support.h"
+
+namespace {
+
+struct RunningViewer {
+    PROCESS_INFORMATION process = {};
+    HWND window = nullptr;
+};
+
+struct EnumSearch {
+    DWORD processId;
+    HWND found;
+};
+
+BOOL CALLBACK FindOwnWindow(HWND window, LPARAM lParam)
+{
+    EnumSearch* search = (EnumSearch*)lParam;
+    DWORD owner = 0;
+    GetWindowThreadProcessId(window, &owner);
+    char name[64];
+    if (owner == search->processId && GetClassNameA(window, name, sizeof name) &&
+        strcmp(name, "MainProd32WClass") == 0 && IsWindowVisible(window)) {
+        search->found = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+// Starts the viewer in folder and waits until its window is up.
+bool StartViewer(const std::string& folder, const char* argument, RunningViewer* viewer)
+{
+    std::string commandLine = "\"" + folder + "Vn_Products.exe\" " + argument;
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    if (!CreateProcessA(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, folder.c_str(), &startup,
+                        &viewer->process))
+        return false;
+    WaitForInputIdle(viewer->process.hProcess, 10000);
+    for (int tries = 0; tries < 200 && viewer->window == nullptr; ++tries) {
+        EnumSearch search = { viewer->process.dwProcessId, nullptr };
+        EnumWindows(FindOwnWindow, (LPARAM)&search);
+        viewer->window = search.found;
+        if (viewer->window == nullptr)
+            Sleep(50);
+    }
+    return viewer->window != nullptr;
+}
+
+// Closes the viewer as the system would and returns its exit code, or -1 when it did not end.
+int CloseViewer(RunningViewer* viewer)
+{
+    if (viewer->window != nullptr)
+        PostMessageA(viewer->window, WM_CLOSE, 0, 0);
+    DWORD code = (DWORD)-1;
+    if (WaitForSingleObject(viewer->process.hProcess, 15000) == WAIT_OBJECT_0)
+        GetExitCodeProcess(viewer->process.hProcess, &code);
+    else
+        TerminateProcess(viewer->process.hProcess, 99);
+    CloseHandle(viewer->process.hThread);
+    CloseHandle(viewer->process.hProcess);
+    return (int)code;
+}
+
+// The colour on screen a few pixels inside the window's client area.
+COLORREF ClientPixel(HWND window)
+{
+    POINT inside = { 2, 2 };
+    ClientToScreen(window, &inside);
+    HDC screen = GetDC(nullptr);
+    COLORREF colour = GetPixel(screen, inside.x, inside.y);
+    ReleaseDC(nullptr, screen);
+    return colour;
+}
+
+COLORREF SkinBackground(const std::string& library)
+{
+    HMODULE skin = LoadLibraryA(library.c_str());
+    char text[10] = "";
+    LoadStringA(skin, 1, text, sizeof text);
+    FreeLibrary(skin);
+    return (COLORREF)atoi(text);
+}
+
+struct ViewerProcess : ::testing::Test {
+    std::string folder;
+    void SetUp() override
+    {
+        folder = MakeScratchFolder("viewer");
+        ASSERT_FALSE(folder.empty());
+        ASSERT_TRUE(CopyRuntimeInto(folder));
+    }
+    void TearDown() override { RemoveFolder(folder); }
+};
+
+TEST_F(ViewerProcess, OpensItsCentredWindowInTheSkinColoursAndClosesWithExitCodeZero)
+{
+    RunningViewer viewer;
+    ASSERT_TRUE(StartViewer(folder, "^^#", &viewer));
+    char text[64];
+    GetWindowTextA(viewer.window, text, sizeof text);
+    EXPECT_STREQ("   Products", text);
+    EXPECT_TRUE(GetWindowLongA(viewer.window, GWL_EXSTYLE) & WS_EX_TOOLWINDOW);
+
+    RECT own, desktop;
+    GetWindowRect(viewer.window, &own);
+    GetWindowRect(GetDesktopWindow(), &desktop);
+    EXPECT_EQ(630, own.right - own.left);
+    EXPECT_EQ(210, own.bottom - own.top);
+    EXPECT_EQ((desktop.left + desktop.right) / 2 - 315, own.left);
+    EXPECT_EQ((desktop.top + desktop.bottom) / 2 - 105, own.top);
+
+    COLORREF expected = SkinBackground(folder + "Vn_Skin.dll");
+    ASSERT_NE(GetSysColor(COLOR_WINDOW), expected) << "the real skin should not look like the fallback";
+    EXPECT_EQ(expected, ClientPixel(viewer.window));
+    EXPECT_EQ(0, CloseViewer(&viewer));
+}
+
+TEST_F(ViewerProcess, AnotherSkinBesideTheProgramChangesItsColours)
+{
+    ASSERT_TRUE(CopyFileA((TestDirectory() + "Vn_Skin.dll").c_str(), (folder + "Vn_Skin.dll").c_str(), FALSE));
+    RunningViewer viewer;
+    ASSERT_TRUE(StartViewer(folder, "127.0.0.1^acct^key#", &viewer));
+    EXPECT_EQ(RGB(255, 255, 255), ClientPixel(viewer.window));
+    EXPECT_EQ(0, CloseViewer(&viewer));
+}
+
+TEST_F(ViewerProcess, StartsWithoutAnySkinInTheSystemColours)
+{
+    ASSERT_TRUE(DeleteFileA((folder + "Vn_Skin.dll").c_str()));
+    RunningViewer viewer;
+    ASSERT_TRUE(StartViewer(folder, "^^#", &viewer));
+    EXPECT_EQ(GetSysColor(COLOR_WINDOW), ClientPixel(viewer.window));
+    EXPECT_EQ(0, CloseViewer(&viewer));
+}
+
+} // namespace
