@@ -1,0 +1,12 @@
+// The currency table inside Vn_Countries.dll, defined by the source generated from iso_4217.json.
+#pragma once
+
+struct MoneyRecord {
+    int numeric;       // ISO 4217 numeric code
+    const char* code;  // ISO 4217 alphabetic code
+    const char* name;  // code page 1252
+};
+
+// Sorted by ascending numeric code, each code once.
+extern const MoneyRecord kMoneyRecords[];
+extern const int kMoneyRecordCount;
