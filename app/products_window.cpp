@@ -6,6 +6,7 @@
 #include "app/products_layout.h"
 #include "app/skin.h"
 #include "feed/product_list.h"
+#include "listview/product_list_view.h"
 
 const char ProductsClassName[] = "MainProd32WClass";
 const char ProductsTitle[] = "   Products";
@@ -16,6 +17,7 @@ static COLORREF backgroundColour;
 static COLORREF listTextColour;
 static HBRUSH backgroundBrush; // class background; deleted at teardown
 static HFONT defaultGuiFont;   // stock object, never deleted
+static HWND productList;       // the list view, control IDC_PRODUCT_LIST
 
 HINSTANCE ProductsInstance() { return moduleInstance; }
 COLORREF BackgroundColour() { return backgroundColour; }
@@ -27,6 +29,9 @@ HFONT DefaultGuiFont() { return defaultGuiFont; }
 static BOOL OnCreate(HWND window, LPCREATESTRUCT)
 {
     defaultGuiFont = (HFONT)GetStockObject(DEFAULT_GUI_FONT);
+    RECT client;
+    GetClientRect(window, &client);
+    productList = CreateProductListView(window, &client);
     CenterWindow(window, nullptr, FALSE);
     return TRUE;
 }
@@ -41,6 +46,7 @@ static void OnSize(HWND window, UINT, int width, int height)
 {
     ProductsLayout layout = LayOutProducts(width, height);
     MoveChild(window, IDC_PRODUCT_LIST, layout.list);
+    LayoutProductColumns(window);
     MoveChild(window, IDC_CLOSE_BUTTON, layout.closeButton);
     UpdateWindow(window);
 }
@@ -53,14 +59,16 @@ static void OnCommand(HWND window, int id, HWND, UINT)
 }
 
 // Teardown. The list rows point into the product records, so the rows go before the records.
-static void OnDestroy(HWND window)
+static void OnDestroy(HWND)
 {
-    SendDlgItemMessageA(window, IDC_PRODUCT_LIST, LVM_DELETEALLITEMS, 0, 0);
+    SendMessageA(productList, LVM_DELETEALLITEMS, 0, 0);
     FreeProducts();
     if (backgroundBrush != nullptr) {
         DeleteObject(backgroundBrush);
         backgroundBrush = nullptr;
     }
+    DestroyProductImageList(productList);
+    productList = nullptr;
     PostQuitMessage(0);
 }
 
@@ -68,9 +76,12 @@ LRESULT RouteNotification(HWND, int controlId, NMHDR* header)
 {
     if (controlId != IDC_PRODUCT_LIST)
         return 0;
-    // Hovering must never select a row.
-    if (header->code == (UINT)NM_HOVER)
-        return 1;
+    switch (header->code) {
+    case NM_HOVER:
+        return 1; // hovering must never select a row
+    case LVN_GETDISPINFOA:
+        return OnGetDispInfo((NMLVDISPINFOA*)header);
+    }
     return 0;
 }
 

@@ -100,36 +100,41 @@ TEST_F(ProductsWindowTest, ClientAreaIsPaintedWithTheSkinBackground)
     ReleaseDC(window, dc);
 }
 
-// A child that records where the layout asked it to go, before the system applies any limit.
+// Records where the layout asked a child to go, before the system applies any limit.
 struct Placement {
     bool seen;
     int x, y, width, height;
 };
 
+const char PlacementProp[] = "test.placement";
+const char OldProcProp[] = "test.oldproc";
+
 LRESULT CALLBACK RecordingProc(HWND child, UINT message, WPARAM wParam, LPARAM lParam)
 {
     if (message == WM_WINDOWPOSCHANGING) {
         const WINDOWPOS* pos = (const WINDOWPOS*)lParam;
-        Placement* placement = (Placement*)GetWindowLongPtrA(child, GWLP_USERDATA);
+        Placement* placement = (Placement*)GetPropA(child, PlacementProp);
         if (placement != nullptr && !(pos->flags & SWP_NOSIZE) && !(pos->flags & SWP_NOMOVE))
             *placement = { true, pos->x, pos->y, pos->cx, pos->cy };
     }
-    return DefWindowProcA(child, message, wParam, lParam);
+    WNDPROC old = (WNDPROC)GetPropA(child, OldProcProp);
+    return old != nullptr ? CallWindowProcA(old, child, message, wParam, lParam)
+                          : DefWindowProcA(child, message, wParam, lParam);
 }
 
+// Watches an existing child, such as the real list view.
+void Record(HWND child, Placement* placement)
+{
+    SetPropA(child, PlacementProp, placement);
+    SetPropA(child, OldProcProp, (HANDLE)SetWindowLongPtrA(child, GWLP_WNDPROC, (LONG_PTR)RecordingProc));
+}
+
+// Stands in for a child the window does not create itself yet.
 HWND AddRecordingChild(HWND parent, int id, Placement* placement)
 {
-    static ATOM atom;
-    if (atom == 0) {
-        WNDCLASSA recording = {};
-        recording.lpfnWndProc = RecordingProc;
-        recording.hInstance = Instance();
-        recording.lpszClassName = "RecordingChild";
-        atom = RegisterClassA(&recording);
-    }
-    HWND child = CreateWindowExA(0, "RecordingChild", "", WS_CHILD | WS_VISIBLE, 0, 0, 1, 1, parent,
+    HWND child = CreateWindowExA(0, "STATIC", "", WS_CHILD | WS_VISIBLE, 0, 0, 1, 1, parent,
                                  (HMENU)(INT_PTR)id, Instance(), nullptr);
-    SetWindowLongPtrA(child, GWLP_USERDATA, (LONG_PTR)placement);
+    Record(child, placement);
     return child;
 }
 
@@ -140,7 +145,7 @@ struct LayoutCase {
 TEST_F(ProductsWindowTest, LayoutPlacesListAndCloseButtonAtEverySize)
 {
     Placement list = {}, close = {};
-    AddRecordingChild(window, IDC_PRODUCT_LIST, &list);
+    Record(GetDlgItem(window, IDC_PRODUCT_LIST), &list);
     AddRecordingChild(window, IDC_CLOSE_BUTTON, &close);
 
     // Typical, small, under 10 by 35, zero, and the largest 16-bit extents. The platform turns the
@@ -176,8 +181,8 @@ TEST_F(ProductsWindowTest, LayoutReadsTheSizeAsSignedWords)
 
 TEST_F(ProductsWindowTest, ResizingTheWindowLaysOutItsRealClientArea)
 {
-    Placement list = {};
-    HWND child = AddRecordingChild(window, IDC_PRODUCT_LIST, &list);
+    HWND child = GetDlgItem(window, IDC_PRODUCT_LIST);
+    ASSERT_NE(nullptr, child);
     SetWindowPos(window, nullptr, 0, 0, 500, 300, SWP_NOMOVE | SWP_NOZORDER);
     RECT client, placed;
     GetClientRect(window, &client);

@@ -140,4 +140,31 @@ TEST_F(ViewerProcess, StartsWithoutAnySkinInTheSystemColours)
     EXPECT_EQ(0, CloseViewer(&viewer));
 }
 
+TEST_F(ViewerProcess, DoesNotStartWithoutItsLookupLibraries)
+{
+    // The lookup libraries are bound at load time: without one the loader refuses the program.
+    for (const char* library : { "Vn_Category.dll", "Vn_Countries.dll" }) {
+        std::string moved = folder + library + ".away";
+        ASSERT_TRUE(MoveFileA((folder + library).c_str(), moved.c_str())) << library;
+        RunningViewer viewer;
+        std::string commandLine = "\"" + folder + "Vn_Products.exe\" ^^#";
+        STARTUPINFOA startup = {};
+        startup.cb = sizeof startup;
+        BOOL started = CreateProcessA(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr,
+                                      folder.c_str(), &startup, &viewer.process);
+        if (started) {
+            EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(viewer.process.hProcess, 15000)) << library;
+            DWORD code = 0;
+            GetExitCodeProcess(viewer.process.hProcess, &code);
+            EXPECT_NE(0u, code) << library;
+            EnumSearch search = { viewer.process.dwProcessId, nullptr };
+            EnumWindows(FindOwnWindow, (LPARAM)&search);
+            EXPECT_EQ(nullptr, search.found);
+            CloseHandle(viewer.process.hThread);
+            CloseHandle(viewer.process.hProcess);
+        }
+        ASSERT_TRUE(MoveFileA(moved.c_str(), (folder + library).c_str()));
+    }
+}
+
 } // namespace

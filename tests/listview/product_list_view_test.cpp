@@ -1,0 +1,305 @@
+// The product list view as the real control drives it: creation, columns, widths, fill, cell texts,
+// painting and teardown. The test folder's skin has the shipped bitmaps and red list text.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+#include <commctrl.h>
+
+#include <string>
+#include <vector>
+
+#include "app/products_window.h"
+#include "companions/category/category_lookup.h"
+#include "companions/countries/money_lookup.h"
+#include "feed/product_list.h"
+#include "listview/list_rules.h"
+#include "listview/product_list_view.h"
+#include "win_test_support.h"
+
+namespace {
+
+HINSTANCE Instance()
+{
+    return GetModuleHandleA(nullptr);
+}
+
+struct ListViewTest : ::testing::Test {
+    HWND window = nullptr;
+    HWND list = nullptr;
+
+    void SetUp() override
+    {
+        ASSERT_TRUE(RegisterProductsClass(Instance()));
+        window = CreateProductsWindow(Instance(), SW_SHOWNORMAL);
+        ASSERT_NE(nullptr, window);
+        list = GetDlgItem(window, IDC_PRODUCT_LIST);
+        ASSERT_NE(nullptr, list);
+    }
+
+    void TearDown() override
+    {
+        if (IsWindow(window))
+            DestroyWindow(window);
+        PumpMessages();
+        FreeProducts();
+        UnregisterClassA(ProductsClassName, Instance());
+    }
+
+    std::string CellText(int item, int subitem, int capacity = 260)
+    {
+        std::vector<char> buffer(capacity + 1, '\x7F');
+        LVITEMA request = {};
+        request.iSubItem = subitem;
+        request.pszText = buffer.data();
+        request.cchTextMax = capacity;
+        SendMessageA(list, LVM_GETITEMTEXTA, item, (LPARAM)&request);
+        EXPECT_EQ('\x7F', buffer[capacity]) << "the text ran past the buffer";
+        return request.pszText;
+    }
+
+    int ItemCount() { return (int)SendMessageA(list, LVM_GETITEMCOUNT, 0, 0); }
+};
+
+TEST_F(ListViewTest, IsAReportListInTheSkinsTextColourWithTheStatusImages)
+{
+    char name[32];
+    GetClassNameA(list, name, sizeof name);
+    EXPECT_STREQ("SysListView32", name);
+    EXPECT_EQ(WS_CHILD | WS_VISIBLE | LVS_REPORT, (DWORD)GetWindowLongA(list, GWL_STYLE) & ~WS_CLIPSIBLINGS);
+    EXPECT_TRUE(GetWindowLongA(list, GWL_EXSTYLE) & WS_EX_CLIENTEDGE);
+    EXPECT_EQ((LRESULT)(LVS_EX_FULLROWSELECT | LVS_EX_TRACKSELECT),
+              SendMessageA(list, LVM_GETEXTENDEDLISTVIEWSTYLE, 0, 0));
+    EXPECT_EQ((LRESULT)GetStockObject(DEFAULT_GUI_FONT), SendMessageA(list, WM_GETFONT, 0, 0));
+    EXPECT_EQ(RGB(255, 0, 0), (COLORREF)SendMessageA(list, LVM_GETTEXTCOLOR, 0, 0));
+
+    HIMAGELIST images = (HIMAGELIST)SendMessageA(list, LVM_GETIMAGELIST, LVSIL_SMALL, 0);
+    ASSERT_NE(nullptr, images);
+    EXPECT_EQ(ProductImageList, images);
+    EXPECT_EQ(6, ImageList_GetImageCount(images));
+    int width = 0, height = 0;
+    ImageList_GetIconSize(images, &width, &height);
+    EXPECT_EQ(66, width);
+    EXPECT_EQ(16, height);
+}
+
+TEST_F(ListViewTest, HasSixColumnsFourTitledAndTwoWithHeaderImages)
+{
+    const char* titles[4] = { "Status", "Product", "Category", "Price" };
+    for (int i = 0; i < 6; ++i) {
+        char text[32] = "";
+        LVCOLUMNA column = {};
+        column.mask = LVCF_FMT | LVCF_TEXT | LVCF_SUBITEM | LVCF_IMAGE;
+        column.pszText = text;
+        column.cchTextMax = sizeof text;
+        ASSERT_TRUE(SendMessageA(list, LVM_GETCOLUMNA, i, (LPARAM)&column)) << i;
+        EXPECT_EQ(i, column.iSubItem);
+        if (i < 4) {
+            EXPECT_STREQ(titles[i], text);
+            EXPECT_EQ(LVCFMT_LEFT, column.fmt & LVCFMT_JUSTIFYMASK);
+            EXPECT_FALSE(column.fmt & LVCFMT_IMAGE);
+        } else {
+            EXPECT_STREQ("", text);
+            EXPECT_TRUE(column.fmt & LVCFMT_IMAGE);
+            EXPECT_EQ(i == 4 ? IMAGE_HEADER_WEB : IMAGE_HEADER_SERVER, column.iImage);
+        }
+    }
+    LVCOLUMNA none = {};
+    none.mask = LVCF_WIDTH;
+    EXPECT_FALSE(SendMessageA(list, LVM_GETCOLUMNA, 6, (LPARAM)&none));
+
+    // The header shows the images from the list's own image list.
+    HWND header = (HWND)SendMessageA(list, LVM_GETHEADER, 0, 0);
+    ASSERT_NE(nullptr, header);
+    EXPECT_EQ(6, (int)SendMessageA(header, HDM_GETITEMCOUNT, 0, 0));
+    EXPECT_EQ((LRESULT)ProductImageList, SendMessageA(header, HDM_GETIMAGELIST, 0, 0));
+    for (int i = 4; i < 6; ++i) {
+        HDITEMA item = {};
+        item.mask = HDI_FORMAT | HDI_IMAGE;
+        SendMessageA(header, HDM_GETITEMA, i, (LPARAM)&item);
+        EXPECT_TRUE(item.fmt & HDF_IMAGE) << i;
+        EXPECT_EQ(i, item.iImage);
+    }
+}
+
+TEST_F(ListViewTest, ResizingSetsTheColumnWidthsFromTheListsClientWidth)
+{
+    // With the default font's average width of 7, a 620-pixel client area leaves the list 606
+    // pixels inside its sunken edge.
+    HDC dc = GetDC(window);
+    TEXTMETRICA metrics;
+    GetTextMetricsA(dc, &metrics);
+    ReleaseDC(window, dc);
+    ASSERT_EQ(7, metrics.tmAveCharWidth) << "the widths below assume the platform's default font";
+
+    SendMessageA(window, WM_SIZE, SIZE_RESTORED, MAKELPARAM(620, 171));
+    RECT client;
+    GetClientRect(list, &client);
+    ASSERT_EQ(606, client.right);
+    const int expected[6] = { 70, 120, 120, 56, 120, 120 };
+    for (int i = 0; i < 6; ++i)
+        EXPECT_EQ(expected[i], (int)SendMessageA(list, LVM_GETCOLUMNWIDTH, i, 0)) << "column " << i;
+}
+
+// Records the arguments of LVM_SETCOLUMNWIDTH on their way into the control.
+std::vector<LPARAM> widthArguments;
+WNDPROC listProc;
+LRESULT CALLBACK RecordWidths(HWND list, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == LVM_SETCOLUMNWIDTH)
+        widthArguments.push_back(lParam);
+    return CallWindowProcA(listProc, list, message, wParam, lParam);
+}
+
+TEST_F(ListViewTest, ANarrowListPassesNegativeWidthsInTheLowWord)
+{
+    listProc = (WNDPROC)SetWindowLongPtrA(list, GWLP_WNDPROC, (LONG_PTR)RecordWidths);
+    widthArguments.clear();
+    // 128 - 10 - 4 = 114 pixels inside the list: (114 - 56 - 70) / 4 = -3.
+    SendMessageA(window, WM_SIZE, SIZE_RESTORED, MAKELPARAM(128, 171));
+    SetWindowLongPtrA(list, GWLP_WNDPROC, (LONG_PTR)listProc);
+    ASSERT_EQ(6u, widthArguments.size());
+    EXPECT_EQ(70, widthArguments[0]);
+    EXPECT_EQ(0xFFFD, widthArguments[1]);
+    EXPECT_EQ(0xFFFD, widthArguments[2]);
+    EXPECT_EQ(56, widthArguments[3]);
+    EXPECT_EQ(0xFFFD, widthArguments[4]);
+    EXPECT_EQ(0xFFFD, widthArguments[5]);
+}
+
+std::vector<ProductRecord*> Records()
+{
+    std::vector<ProductRecord*> records;
+    for (ProductRecord* r = ProductListHead(); r != nullptr; r = r->next)
+        records.push_back(r);
+    return records;
+}
+
+TEST_F(ListViewTest, FillAddsOneRowPerRecordInFeedOrderWithItsImage)
+{
+    const int statuses[] = { 2, 5, 6, 0, -6, 14, 7 };
+    for (int status : statuses)
+        AppendProduct(status, ("item " + std::to_string(status)).c_str(), 1110, "1.00", 840, "w", "s");
+    EXPECT_EQ(1, FillProductListView(list));
+    std::vector<ProductRecord*> records = Records();
+    ASSERT_EQ((int)records.size(), ItemCount());
+    for (int i = 0; i < ItemCount(); ++i) {
+        EXPECT_EQ(records[i], GetItemRecord(list, i)) << i;
+        LVITEMA item = {};
+        item.mask = LVIF_IMAGE;
+        item.iItem = i;
+        SendMessageA(list, LVM_GETITEMA, 0, (LPARAM)&item);
+        EXPECT_EQ(StatusImageIndex(statuses[i]), item.iImage) << "status " << statuses[i];
+    }
+    EXPECT_EQ(nullptr, GetItemRecord(list, ItemCount())) << "no record for a row that is not there";
+    EXPECT_EQ(nullptr, GetItemRecord(list, -1));
+    EXPECT_TRUE(IsWindowVisible(list)) << "redrawing must be back on";
+}
+
+TEST_F(ListViewTest, EmptyListFillsToNoRowsUnderSixHeaders)
+{
+    EXPECT_EQ(1, FillProductListView(list));
+    EXPECT_EQ(0, ItemCount());
+    HWND header = (HWND)SendMessageA(list, LVM_GETHEADER, 0, 0);
+    EXPECT_EQ(6, (int)SendMessageA(header, HDM_GETITEMCOUNT, 0, 0));
+    EXPECT_TRUE(IsWindowVisible(list));
+}
+
+TEST_F(ListViewTest, EveryCellTextComesFromTheRecordAndTheLibraries)
+{
+    AppendProduct(2, "Blue chair", 1110, "12.50", 840, "shop.example/chairs/blue", "item7");
+    AppendProduct(5, "Mystery box", 999999, "9.99", 12345, "", "");
+    FillProductListView(list);
+
+    EXPECT_EQ("", CellText(0, 0)) << "the Status column shows its image only";
+    EXPECT_EQ("Blue chair", CellText(0, 1));
+    EXPECT_EQ("Home & Garden > Furniture > Chairs", CellText(0, 2));
+    EXPECT_EQ(func32_Get_FullName(func32_Get_IDToOrd(1110)), CellText(0, 2));
+    EXPECT_EQ("12.50 [USD]", CellText(0, 3));
+    EXPECT_EQ("shop.example/chairs/blue", CellText(0, 4));
+    EXPECT_EQ("item7", CellText(0, 5));
+
+    EXPECT_EQ("Unknown category", CellText(1, 2));
+    EXPECT_EQ("9.99 [???]", CellText(1, 3));
+    EXPECT_EQ("", CellText(1, 4));
+    EXPECT_EQ("", CellText(1, 5));
+}
+
+TEST_F(ListViewTest, CategoryAndMoneyNamesAreLookedUpAfreshEachTime)
+{
+    AppendProduct(1, "Lamp", 1110, "30", 840, "", "");
+    FillProductListView(list);
+    ASSERT_EQ("Home & Garden > Furniture > Chairs", CellText(0, 2));
+    ProductRecord* record = GetItemRecord(list, 0);
+    record->categoryId = 1120;
+    record->currencyId = 978;
+    EXPECT_EQ("Home & Garden > Furniture > Tables", CellText(0, 2));
+    EXPECT_EQ("30 [EUR]", CellText(0, 3));
+}
+
+TEST_F(ListViewTest, PriceIsCutToTheBufferTheControlSupplies)
+{
+    std::string longest(31, '9'); // the longest price a record holds
+    AppendProduct(1, "Desk", 1120, "1,234,567.89", 978, "", "");
+    AppendProduct(1, "Big", 1120, longest.c_str(), 840, "", "");
+    FillProductListView(list);
+    EXPECT_EQ("1,234,567.89 [EUR]", CellText(0, 3));
+    EXPECT_EQ("1,234,5", CellText(0, 3, 8));
+    EXPECT_EQ("1", CellText(0, 3, 2));
+    EXPECT_EQ(longest + " [USD]", CellText(1, 3));
+}
+
+TEST_F(ListViewTest, PaintsTheStatusBadgeOfEachRow)
+{
+    // NEW is drawn on green, SOLD OUT on charcoal: the two must show in their rows' status cells.
+    AppendProduct(2, "New thing", 1110, "1", 840, "", "");
+    AppendProduct(6, "Gone thing", 1110, "1", 840, "", "");
+    FillProductListView(list);
+    UpdateWindow(window);
+    UpdateWindow(list);
+
+    HMODULE skin = LoadLibraryA((TestDirectory() + "Vn_Skin.dll").c_str());
+    ASSERT_NE(nullptr, skin);
+    HDC listDc = GetDC(list);
+    HDC bitmapDc = CreateCompatibleDC(listDc);
+    const char* badges[2] = { "Prod2", "Prod4" };
+    for (int row = 0; row < 2; ++row) {
+        RECT icon = {};
+        icon.left = LVIR_ICON;
+        ASSERT_TRUE(SendMessageA(list, LVM_GETITEMRECT, row, (LPARAM)&icon));
+        HBITMAP badge = LoadBitmapA(skin, badges[row]);
+        HGDIOBJ old = SelectObject(bitmapDc, badge);
+        // Compare the badge's middle row with what the list painted in the icon rectangle.
+        int matching = 0;
+        for (int x = 0; x < 66; ++x)
+            matching += GetPixel(listDc, icon.left + x, icon.top + 8) == GetPixel(bitmapDc, x, 8);
+        EXPECT_GT(matching, 60) << badges[row] << " in row " << row;
+        SelectObject(bitmapDc, old);
+        DeleteObject(badge);
+    }
+    DeleteDC(bitmapDc);
+    ReleaseDC(list, listDc);
+    FreeLibrary(skin);
+}
+
+TEST_F(ListViewTest, ImageListIsDetachedBeforeItIsDestroyed)
+{
+    HIMAGELIST images = ProductImageList;
+    ASSERT_NE(nullptr, images);
+    DestroyProductImageList(list);
+    EXPECT_EQ(nullptr, ProductImageList);
+    EXPECT_EQ(0, SendMessageA(list, LVM_GETIMAGELIST, LVSIL_SMALL, 0))
+        << "the list view would destroy the image list a second time";
+}
+
+TEST_F(ListViewTest, ClosingRemovesRowsBeforeFreeingTheirRecords)
+{
+    AppendProduct(1, "a", 1110, "1", 840, "", "");
+    AppendProduct(2, "b", 1110, "1", 840, "", "");
+    FillProductListView(list);
+    SendMessageA(window, WM_CLOSE, 0, 0);
+    EXPECT_FALSE(IsWindow(list));
+    EXPECT_EQ(nullptr, ProductListHead());
+    EXPECT_EQ(nullptr, ProductImageList);
+}
+
+} // namespace
