@@ -3,8 +3,10 @@
 
 #include <windowsx.h>
 
+#include "app/launch_args.h"
 #include "app/products_layout.h"
 #include "app/skin.h"
+#include "feed/feed_fetch.h"
 #include "feed/product_list.h"
 #include "listview/product_list_view.h"
 
@@ -32,6 +34,8 @@ static BOOL OnCreate(HWND window, LPCREATESTRUCT)
     RECT client;
     GetClientRect(window, &client);
     productList = CreateProductListView(window, &client);
+    StartNetworking(); // goes on without networking: the fetch then finds no socket
+    FetchFeed(window, productList, TheLaunchArgs.ServerHost);
     CenterWindow(window, nullptr, FALSE);
     return TRUE;
 }
@@ -61,8 +65,10 @@ static void OnCommand(HWND window, int id, HWND, UINT)
 // Teardown. The list rows point into the product records, so the rows go before the records.
 static void OnDestroy(HWND)
 {
+    DeleteMenuBitmaps();
     SendMessageA(productList, LVM_DELETEALLITEMS, 0, 0);
     FreeProducts();
+    WSACleanup(); // also after a failed start-up
     if (backgroundBrush != nullptr) {
         DeleteObject(backgroundBrush);
         backgroundBrush = nullptr;

@@ -25,3 +25,26 @@ int ReadSkinColours(const char* library, SkinColours* colours)
     FreeLibrary(skin);
     return 1;
 }
+
+HBITMAP MenuBitmaps[MENU_BITMAP_COUNT];
+
+static const char* const MenuBitmapNames[MENU_BITMAP_COUNT] = { "EDITOR_Hi1", "EDITOR_Hi2", "Sort1", "Sort2" };
+
+void LoadMenuBitmaps()
+{
+    HMODULE skin = LoadLibraryA(SkinLibraryName);
+    if (skin == nullptr)
+        return;
+    for (int slot = 0; slot < MENU_BITMAP_COUNT; ++slot)
+        MenuBitmaps[slot] = LoadBitmapA(skin, MenuBitmapNames[slot]);
+    FreeLibrary(skin);
+}
+
+void DeleteMenuBitmaps()
+{
+    for (HBITMAP& bitmap : MenuBitmaps) {
+        if (bitmap != nullptr)
+            DeleteObject(bitmap);
+        bitmap = nullptr;
+    }
+}

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <string>
 
+#include "app/launch_args.h"
 #include "app/products_window.h"
 #include "feed/product_list.h"
 #include "win_test_support.h"
@@ -24,6 +25,8 @@ struct ProductsWindowTest : ::testing::Test {
 
     void SetUp() override
     {
+        // Nothing listens there: the window's own fetch is refused at once and leaves it empty.
+        ParseLaunchArgs("127.0.0.20^^#", &TheLaunchArgs);
         ASSERT_TRUE(RegisterProductsClass(Instance()));
         window = CreateProductsWindow(Instance(), SW_SHOWNORMAL);
         ASSERT_NE(nullptr, window);

@@ -1,7 +1,9 @@
 // The real Vn_Products.exe, started from a folder of its own as a user would start it.
+#include "loopback_server.h"
+
 #include <gtest/gtest.h>
 
-#include <windows.h>
+#include <commctrl.h>
 
 #include <string>
 
@@ -102,7 +104,7 @@ struct ViewerProcess : ::testing::Test {
 TEST_F(ViewerProcess, OpensItsCentredWindowInTheSkinColoursAndClosesWithExitCodeZero)
 {
     RunningViewer viewer;
-    ASSERT_TRUE(StartViewer(folder, "^^#", &viewer));
+    ASSERT_TRUE(StartViewer(folder, "127.0.0.22^^#", &viewer));
     char text[64];
     GetWindowTextA(viewer.window, text, sizeof text);
     EXPECT_STREQ("   Products", text);
@@ -126,7 +128,7 @@ TEST_F(ViewerProcess, AnotherSkinBesideTheProgramChangesItsColours)
 {
     ASSERT_TRUE(CopyFileA((TestDirectory() + "Vn_Skin.dll").c_str(), (folder + "Vn_Skin.dll").c_str(), FALSE));
     RunningViewer viewer;
-    ASSERT_TRUE(StartViewer(folder, "127.0.0.1^acct^key#", &viewer));
+    ASSERT_TRUE(StartViewer(folder, "127.0.0.23^acct^key#", &viewer));
     EXPECT_EQ(RGB(255, 255, 255), ClientPixel(viewer.window));
     EXPECT_EQ(0, CloseViewer(&viewer));
 }
@@ -135,9 +137,33 @@ TEST_F(ViewerProcess, StartsWithoutAnySkinInTheSystemColours)
 {
     ASSERT_TRUE(DeleteFileA((folder + "Vn_Skin.dll").c_str()));
     RunningViewer viewer;
-    ASSERT_TRUE(StartViewer(folder, "^^#", &viewer));
+    ASSERT_TRUE(StartViewer(folder, "127.0.0.24^^#", &viewer));
     EXPECT_EQ(GetSysColor(COLOR_WINDOW), ClientPixel(viewer.window));
     EXPECT_EQ(0, CloseViewer(&viewer));
+}
+
+TEST_F(ViewerProcess, ListsTheFeedOfTheServerNamedOnItsCommandLine)
+{
+    ServerScript script;
+    script.chunks.push_back("Harbor Street\n"
+                            ":2^Oak chair^1110^249.00^840^shop.example/chairs/oak^oak-chair^^^^#\n"
+                            "not a product\n"
+                            ":6^Linen cover^1310^89^826^^linen^^^^#\n");
+    LoopbackServer server;
+    ASSERT_TRUE(StartServer(&server, "127.0.0.26", script));
+    RunningViewer viewer;
+    ASSERT_TRUE(StartViewer(folder, "127.0.0.26^harbor^k3y#", &viewer));
+    EXPECT_EQ("VNP,harbor^k3y\r\n", server.request);
+    char title[128];
+    GetWindowTextA(viewer.window, title, sizeof title);
+    EXPECT_STREQ("Harbor Street Product's List", title);
+    HWND list = GetDlgItem(viewer.window, 105);
+    ASSERT_NE(nullptr, list);
+    EXPECT_EQ(2, (int)SendMessageA(list, LVM_GETITEMCOUNT, 0, 0));
+    EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesA((folder + "Pra.vnl").c_str()))
+        << "the spool file is deleted once parsed";
+    EXPECT_EQ(0, CloseViewer(&viewer));
+    StopServer(&server);
 }
 
 TEST_F(ViewerProcess, DoesNotStartWithoutItsLookupLibraries)
@@ -147,7 +173,7 @@ TEST_F(ViewerProcess, DoesNotStartWithoutItsLookupLibraries)
         std::string moved = folder + library + ".away";
         ASSERT_TRUE(MoveFileA((folder + library).c_str(), moved.c_str())) << library;
         RunningViewer viewer;
-        std::string commandLine = "\"" + folder + "Vn_Products.exe\" ^^#";
+        std::string commandLine = "\"" + folder + "Vn_Products.exe\" 127.0.0.25^^#";
         STARTUPINFOA startup = {};
         startup.cb = sizeof startup;
         BOOL started = CreateProcessA(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr,

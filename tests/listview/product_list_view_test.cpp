@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "app/launch_args.h"
 #include "app/products_window.h"
 #include "companions/category/category_lookup.h"
 #include "companions/countries/money_lookup.h"
@@ -29,6 +30,8 @@ struct ListViewTest : ::testing::Test {
 
     void SetUp() override
     {
+        // Nothing listens there: the window's own fetch is refused at once and leaves it empty.
+        ParseLaunchArgs("127.0.0.21^^#", &TheLaunchArgs);
         ASSERT_TRUE(RegisterProductsClass(Instance()));
         window = CreateProductsWindow(Instance(), SW_SHOWNORMAL);
         ASSERT_NE(nullptr, window);

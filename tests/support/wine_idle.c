@@ -4,7 +4,15 @@
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR commandLine, int showCommand)
 {
-    (void)instance; (void)previous; (void)commandLine; (void)showCommand;
+    (void)instance; (void)previous; (void)showCommand;
+    /* Bring up the desktop process now, with this program's output: started later by a test
+       program, it would hold that test's output pipe open and ctest would wait for it. */
+    GetDesktopWindow();
+    if (commandLine[0] != '\0') {
+        HANDLE ready = CreateFileA(commandLine, GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, 0, NULL);
+        if (ready != INVALID_HANDLE_VALUE)
+            CloseHandle(ready);
+    }
     Sleep(INFINITE);
     return 0;
 }

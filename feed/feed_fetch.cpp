@@ -1,0 +1,137 @@
+// Feed retrieval on the UI thread, but for the blocking connect, which runs on a short-lived worker
+// so that a silent server costs at most ten seconds.
+#include "feed/feed_fetch.h"
+
+#include <stdio.h>
+
+#include "app/launch_args.h"
+#include "app/skin.h"
+#include "common/text.h"
+#include "feed/feed_parser.h"
+
+char ServerAddress[32];
+ConnectBlock TheConnectBlock;
+const char SpoolFileName[] = "Pra.vnl";
+ReplyLimits TheReplyLimits = { REPLY_SILENCE_MS, REPLY_MAX_BYTES };
+
+int StartNetworking()
+{
+    WSADATA data;
+    if (WSAStartup(0x0101, &data) != 0) {
+        MessageBoxA(nullptr, "Initialize WinSock Failed", "Product", MB_OK);
+        return 0;
+    }
+    if (data.wVersion != 0x0101) {
+        MessageBoxA(nullptr, "Wrong WinSock Version", "Product", MB_OK);
+        return 0;
+    }
+    LoadMenuBitmaps();
+    return 1;
+}
+
+DWORD WINAPI ConnectWorker(LPVOID parameter)
+{
+    ConnectBlock* block = (ConnectBlock*)parameter;
+    block->connected = 1;
+    if (connect(block->sock, (const sockaddr*)&block->address, sizeof block->address) == SOCKET_ERROR)
+        block->connected = 0;
+    SetEvent(block->doneEvent);
+    return 1;
+}
+
+SOCKET ConnectToServer(const char* host)
+{
+    CopyText(ServerAddress, sizeof ServerAddress, host[0] == '\0' ? "127.0.0.1" : host);
+    SOCKET sock = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+    if (sock == INVALID_SOCKET)
+        return INVALID_SOCKET;
+
+    ConnectBlock* block = &TheConnectBlock;
+    ZeroMemory(&block->address, sizeof block->address);
+    block->address.sin_family = AF_INET;
+    block->address.sin_addr.s_addr = inet_addr(ServerAddress); // dotted form only, no name lookup
+    block->address.sin_port = htons(FEED_PORT);
+    block->sock = sock;
+    block->timeoutMs = CONNECT_TIMEOUT_MS;
+    // Unnamed, so that two viewers running at once never satisfy each other's wait.
+    block->doneEvent = CreateEventA(nullptr, FALSE, FALSE, nullptr);
+    block->workerThread = nullptr;
+    if (block->doneEvent != nullptr)
+        block->workerThread = CreateThread(nullptr, 0, ConnectWorker, block, 0, nullptr);
+    if (block->workerThread == nullptr) {
+        if (block->doneEvent != nullptr)
+            CloseHandle(block->doneEvent);
+        closesocket(sock);
+        return INVALID_SOCKET;
+    }
+
+    DWORD waited = WaitForSingleObject(block->doneEvent, (DWORD)block->timeoutMs);
+    if (waited != WAIT_OBJECT_0 || block->connected == 0) {
+        if (waited != WAIT_OBJECT_0) {
+            // The worker is still inside connect: end it before its socket and event go away.
+            TerminateThread(block->workerThread, (DWORD)-1);
+            WaitForSingleObject(block->workerThread, 1000);
+        }
+        CloseHandle(block->workerThread);
+        closesocket(sock);
+        CloseHandle(block->doneEvent);
+        return INVALID_SOCKET;
+    }
+    CloseHandle(block->doneEvent);
+    CloseHandle(block->workerThread);
+    return sock;
+}
+
+bool SendRequest(SOCKET sock)
+{
+    char request[60];
+    size_t length = FormatText(request, sizeof request, "VNP,%s^%s\r\n", TheLaunchArgs.AccountId,
+                               TheLaunchArgs.AccountKey);
+    return send(sock, request, (int)length, 0) != SOCKET_ERROR;
+}
+
+// Waits until the socket has data or is closed; false after the silence limit.
+static bool AwaitReply(SOCKET sock, int silenceMs)
+{
+    fd_set readable;
+    FD_ZERO(&readable);
+    FD_SET(sock, &readable);
+    timeval wait = { silenceMs / 1000, (silenceMs % 1000) * 1000 };
+    return select(0, &readable, nullptr, nullptr, &wait) > 0;
+}
+
+bool SpoolReply(SOCKET sock, const char* path)
+{
+    // Text mode: every line feed is stored as carriage return and line feed, as the parser expects.
+    FILE* spool = fopen(path, "wt");
+    if (spool == nullptr)
+        return false;
+    char chunk[1024 + 1];
+    long long total = 0;
+    while (total < TheReplyLimits.maxBytes && AwaitReply(sock, TheReplyLimits.silenceMs)) {
+        int received = recv(sock, chunk, 1024, 0);
+        if (received == 0 || received == SOCKET_ERROR)
+            break;
+        total += received;
+        // Written as a string: a zero byte ends what is kept of its chunk.
+        chunk[received] = '\0';
+        fprintf(spool, "%s", chunk);
+    }
+    fclose(spool);
+    return true;
+}
+
+void FetchFeed(HWND window, HWND list, const char* host)
+{
+    SOCKET sock = ConnectToServer(host);
+    if (sock == INVALID_SOCKET)
+        return;
+    if (!SendRequest(sock)) {
+        closesocket(sock);
+        return;
+    }
+    bool spooled = SpoolReply(sock, SpoolFileName);
+    closesocket(sock);
+    if (spooled)
+        ParseFeed(window, list);
+}

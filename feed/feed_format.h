@@ -1,0 +1,49 @@
+// The feed's text format: the header line, product lines, and reading a whole spool file.
+// Portable (standard C library only), so it is tested and fuzzed natively as well.
+#pragma once
+
+#include <stddef.h>
+#include <stdio.h>
+
+// The parser reads at most this many characters at a time, line feed included; longer lines
+// arrive in pieces, and each piece is judged as a line of its own.
+enum { FEED_READ_CHARS = 255 };
+
+// Title capacity, terminator included; " Product's List" always fits after a cut caption.
+enum { FEED_TITLE_CAPACITY = 260 };
+
+extern const char NoDataTitle[];     // "  No Data"
+extern const char ListTitleSuffix[]; // " Product's List"
+
+// One product as a product line gives it, fields already converted and cut to capacity.
+struct FeedProduct {
+    int status; // adjusted: codes above 6 have 8 subtracted
+    char name[128];
+    int categoryId;
+    char price[32];
+    int currencyId;
+    char webAddress[256];
+    char serverPath[256];
+};
+
+// Decimal conversion by the usual string-to-integer rules (leading white space, optional sign,
+// digits up to the first other character, 0 without digits), saturating instead of overflowing.
+int ParseDecimal(const char* text);
+
+// True when the header line, its last character already dropped, marks a reply without data:
+// its first ten characters are "<body><h1>" in any letter case.
+bool IsNoDataHeader(const char* header);
+
+// The window title for a caption: the caption, cut when it must be, and " Product's List".
+void MakeListTitle(char* title, size_t capacity, const char* caption);
+
+// Judges one line (its last character already dropped) and, for a product line, fills product.
+// A product line starts with ':', ends with '#' and holds exactly ten '^'.
+bool ParseProductLine(const char* line, FeedProduct* product);
+
+enum FeedOutcome { FEED_NO_DATA, FEED_PRODUCT_LIST };
+
+// Reads a spool file from its start: the header decides the outcome and gives the title; every
+// product line of a product list is appended to the product list, in feed order. An empty file
+// counts as a reply without data.
+FeedOutcome ReadFeed(FILE* spool, char* title, size_t titleCapacity);

@@ -1,0 +1,8 @@
+// Reading the spooled feed into the product list, the window title and the list view.
+#pragma once
+
+#include <windows.h>
+
+// Reads "Pra.vnl", titles window after its header ("  No Data" for a reply without data), builds
+// the product list and fills list from it. The spool file is deleted in every case.
+void ParseFeed(HWND window, HWND list);

@@ -1,0 +1,321 @@
+// Feed retrieval through real loopback sockets: the Products window fetches from a scripted server
+// on an address of the test's own, spools the reply in text mode, parses it and fills its list.
+#include "loopback_server.h"
+
+#include <gtest/gtest.h>
+
+#include <commctrl.h>
+#include <stdio.h>
+
+#include <string>
+#include <vector>
+
+#include "app/launch_args.h"
+#include "app/products_window.h"
+#include "common/text.h"
+#include "feed/feed_fetch.h"
+#include "feed/product_list.h"
+#include "listview/product_list_view.h"
+#include "win_test_support.h"
+
+namespace {
+
+HINSTANCE Instance()
+{
+    return GetModuleHandleA(nullptr);
+}
+
+const std::string Feed = "Harbor Street\n"
+                         ":2^Oak chair^1110^249.00^840^shop.example/chairs/oak^oak-chair^^^^#\n"
+                         ":5^Walnut table^1120^1,180.50^978^shop.example/tables/walnut^walnut^^^^#\n"
+                         ":14^Linen cover^1310^89^826^^linen^^^^#\n";
+
+struct FetchTest : ::testing::Test {
+    std::string folder, previousFolder;
+    LoopbackServer server;
+    HWND window = nullptr;
+    DWORD elapsedMs = 0;
+
+    void SetUp() override
+    {
+        KeepWinSockStarted();
+        // Each test spools in a folder of its own, so parallel tests never share "Pra.vnl".
+        char current[MAX_PATH];
+        GetCurrentDirectoryA(MAX_PATH, current);
+        previousFolder = current;
+        folder = MakeScratchFolder("fetch");
+        ASSERT_TRUE(SetCurrentDirectoryA(folder.c_str()));
+        TheReplyLimits = { REPLY_SILENCE_MS, REPLY_MAX_BYTES };
+        ASSERT_TRUE(RegisterProductsClass(Instance()));
+    }
+
+    void TearDown() override
+    {
+        if (IsWindow(window))
+            DestroyWindow(window);
+        PumpMessages();
+        StopServer(&server);
+        UnregisterClassA(ProductsClassName, Instance());
+        SetCurrentDirectoryA(previousFolder.c_str());
+        EXPECT_TRUE(RemoveDirectoryA(folder.c_str())) << "something was left behind, such as the spool file";
+        RemoveFolder(folder);
+    }
+
+    // Starts the viewer's window as a run with this argument would: the fetch happens inside.
+    void OpenWindow(const char* argument)
+    {
+        ParseLaunchArgs(argument, &TheLaunchArgs);
+        DWORD start = GetTickCount();
+        window = CreateProductsWindow(Instance(), SW_SHOWNORMAL);
+        elapsedMs = GetTickCount() - start;
+        ASSERT_NE(nullptr, window);
+    }
+
+    std::string Title()
+    {
+        char text[300];
+        GetWindowTextA(window, text, sizeof text);
+        return text;
+    }
+
+    HWND List() { return GetDlgItem(window, IDC_PRODUCT_LIST); }
+    int Rows() { return (int)SendMessageA(List(), LVM_GETITEMCOUNT, 0, 0); }
+
+    std::vector<std::string> RowNames()
+    {
+        std::vector<std::string> names;
+        for (int i = 0; i < Rows(); ++i) {
+            ProductRecord* record = GetItemRecord(List(), i);
+            names.push_back(record != nullptr ? record->name : "(none)");
+        }
+        return names;
+    }
+
+    bool SpoolExists() { return GetFileAttributesA((folder + "Pra.vnl").c_str()) != INVALID_FILE_ATTRIBUTES; }
+};
+
+ServerScript OnePiece(const std::string& reply)
+{
+    ServerScript script;
+    script.chunks.push_back(reply);
+    return script;
+}
+
+TEST_F(FetchTest, SendsTheRequestLineAndListsTheServedFeed)
+{
+    ASSERT_TRUE(StartServer(&server, "127.0.0.2", OnePiece(Feed)));
+    OpenWindow("127.0.0.2^acct-17^s3cret#");
+    EXPECT_EQ("VNP,acct-17^s3cret\r\n", server.request);
+    EXPECT_STREQ("127.0.0.2", ServerAddress);
+    EXPECT_EQ("Harbor Street Product's List", Title());
+    EXPECT_EQ((std::vector<std::string>{ "Oak chair", "Walnut table", "Linen cover" }), RowNames());
+    ProductRecord* linen = GetItemRecord(List(), 2);
+    ASSERT_NE(nullptr, linen);
+    EXPECT_EQ(6, linen->status);
+    EXPECT_EQ(1310, linen->categoryId);
+    EXPECT_STREQ("89", linen->price);
+    EXPECT_EQ(826, linen->currencyId);
+    EXPECT_STREQ("", linen->webAddress);
+    EXPECT_STREQ("linen", linen->serverPath);
+    EXPECT_FALSE(SpoolExists());
+}
+
+TEST_F(FetchTest, EmptyAccountFieldsMakeASevenByteRequest)
+{
+    ASSERT_TRUE(StartServer(&server, "127.0.0.3", OnePiece(Feed)));
+    OpenWindow("127.0.0.3^^#");
+    EXPECT_EQ(std::string("VNP,^\r\n"), server.request);
+    EXPECT_EQ(7u, server.request.size());
+}
+
+TEST_F(FetchTest, AnEmptyHostMeansTheLocalMachine)
+{
+    ASSERT_TRUE(StartServer(&server, "127.0.0.1", OnePiece(Feed)));
+    OpenWindow("^me^key#");
+    EXPECT_STREQ("127.0.0.1", ServerAddress);
+    EXPECT_EQ(1, server.connections);
+    EXPECT_EQ("VNP,me^key\r\n", server.request);
+    EXPECT_EQ(3, Rows());
+}
+
+TEST_F(FetchTest, AReplyInManySmallChunksGivesTheSameList)
+{
+    ServerScript trickle;
+    for (size_t i = 0; i < Feed.size(); i += 3)
+        trickle.chunks.push_back(Feed.substr(i, 3));
+    trickle.chunkDelayMs = 1;
+    ASSERT_TRUE(StartServer(&server, "127.0.0.4", trickle));
+    OpenWindow("127.0.0.4^a^b#");
+    EXPECT_EQ("Harbor Street Product's List", Title());
+    EXPECT_EQ((std::vector<std::string>{ "Oak chair", "Walnut table", "Linen cover" }), RowNames());
+}
+
+TEST_F(FetchTest, AnEmptyReplyMeansNoData)
+{
+    ASSERT_TRUE(StartServer(&server, "127.0.0.5", ServerScript()));
+    OpenWindow("127.0.0.5^a^b#");
+    EXPECT_EQ("  No Data", Title());
+    EXPECT_EQ(0, Rows());
+    EXPECT_FALSE(SpoolExists());
+}
+
+TEST_F(FetchTest, ANoDataHeaderIgnoresTheRestOfTheReply)
+{
+    ASSERT_TRUE(StartServer(&server, "127.0.0.6", OnePiece("<BODY><H1>Unknown account</H1></BODY>\n" + Feed)));
+    OpenWindow("127.0.0.6^a^wrong#");
+    EXPECT_EQ("  No Data", Title());
+    EXPECT_EQ(0, Rows());
+}
+
+TEST_F(FetchTest, ARefusedConnectEndsWithoutWaitingOutTheLimit)
+{
+    OpenWindow("127.0.0.7^a^b#"); // nothing listens there
+    EXPECT_LT(elapsedMs, 5000u);
+    EXPECT_EQ("   Products", Title());
+    EXPECT_EQ(0, Rows());
+}
+
+struct EventProbe {
+    HANDLE named;
+};
+
+DWORD WINAPI ProbeForNamedEvent(LPVOID parameter)
+{
+    Sleep(2000); // well inside the connect wait
+    ((EventProbe*)parameter)->named = OpenEventA(SYNCHRONIZE, FALSE, "ConnectEvent");
+    return 0;
+}
+
+TEST_F(FetchTest, AServerThatNeverAnswersEndsAfterTenSeconds)
+{
+    ASSERT_TRUE(StartSilentListener(&server, "127.0.0.8"));
+    EventProbe probe = { nullptr };
+    HANDLE prober = CreateThread(nullptr, 0, ProbeForNamedEvent, &probe, 0, nullptr);
+    OpenWindow("127.0.0.8^a^b#");
+    WaitForSingleObject(prober, INFINITE);
+    CloseHandle(prober);
+    EXPECT_GE(elapsedMs, 9500u);
+    EXPECT_LT(elapsedMs, 20000u);
+    EXPECT_EQ("   Products", Title());
+    EXPECT_EQ(0, Rows());
+    EXPECT_EQ(nullptr, probe.named) << "another viewer could satisfy a named wait";
+    if (probe.named != nullptr)
+        CloseHandle(probe.named);
+}
+
+TEST_F(FetchTest, AZeroByteDropsTheRestOfItsChunk)
+{
+    std::string reply = "Cap\n:1^kept^1^1^1^^^^^^#\n";
+    reply += std::string(1, '\0') + ":1^dropped^1^1^1^^^^^^#\n";
+    ASSERT_TRUE(StartServer(&server, "127.0.0.9", OnePiece(reply)));
+    OpenWindow("127.0.0.9^a^b#");
+    EXPECT_EQ((std::vector<std::string>{ "kept" }), RowNames());
+}
+
+TEST_F(FetchTest, AMegabyteLineIsReadInPiecesWithoutHarm)
+{
+    std::string reply = "Cap\n" + std::string(1 << 20, 'a') + "\n:1^after^1^1^1^^^^^^#\n";
+    ASSERT_TRUE(StartServer(&server, "127.0.0.10", OnePiece(reply)));
+    OpenWindow("127.0.0.10^a^b#");
+    EXPECT_EQ("Cap Product's List", Title());
+    EXPECT_EQ((std::vector<std::string>{ "after" }), RowNames());
+}
+
+TEST_F(FetchTest, BinaryGarbageIsParsedWithoutHarm)
+{
+    std::string garbage = "Cap\n";
+    unsigned seed = 12345;
+    for (int i = 0; i < 256 * 1024; ++i) {
+        seed = seed * 1103515245 + 12345;
+        garbage += (char)(seed >> 16);
+    }
+    garbage += "\n:1^survivor^1^1^1^^^^^^#\n";
+    ASSERT_TRUE(StartServer(&server, "127.0.0.11", OnePiece(garbage)));
+    OpenWindow("127.0.0.11^a^b#");
+    EXPECT_EQ("Cap Product's List", Title());
+    EXPECT_FALSE(SpoolExists());
+}
+
+TEST_F(FetchTest, AResetMidReplyKeepsWhatArrived)
+{
+    ServerScript script;
+    script.chunks = { "Cap\n:1^first^1^1^1^^^^^^#\n", ":1^cut off^1^1" };
+    script.chunkDelayMs = 200;
+    script.reset = true;
+    ASSERT_TRUE(StartServer(&server, "127.0.0.12", script));
+    OpenWindow("127.0.0.12^a^b#");
+    EXPECT_EQ("Cap Product's List", Title());
+    EXPECT_EQ((std::vector<std::string>{ "first" }), RowNames());
+}
+
+TEST_F(FetchTest, AReplyThatNeverEndsIsCutAtTheSizeLimit)
+{
+    TheReplyLimits.maxBytes = 256 * 1024;
+    ServerScript script;
+    script.chunks = { "Cap\n", ":1^again^1^1^1^^^^^^#\n" };
+    script.endless = true;
+    ASSERT_TRUE(StartServer(&server, "127.0.0.13", script));
+    OpenWindow("127.0.0.13^a^b#");
+    EXPECT_EQ("Cap Product's List", Title());
+    EXPECT_GT(Rows(), 11000);
+    EXPECT_LT(Rows(), 12500) << "about 256 KB of 22-byte lines";
+}
+
+TEST_F(FetchTest, AServerThatFallsSilentEndsTheReplyAfterTheSilenceLimit)
+{
+    TheReplyLimits.silenceMs = 500;
+    ServerScript script;
+    script.chunks = { "Cap\n:1^only^1^1^1^^^^^^#\n" };
+    script.stayOpen = true;
+    ASSERT_TRUE(StartServer(&server, "127.0.0.14", script));
+    OpenWindow("127.0.0.14^a^b#");
+    EXPECT_EQ((std::vector<std::string>{ "only" }), RowNames());
+    EXPECT_LT(elapsedMs, 5000u);
+}
+
+TEST_F(FetchTest, ASpoolFileThatCannotBeCreatedLeavesTheWindowAsItWas)
+{
+    ASSERT_TRUE(CreateDirectoryA("Pra.vnl", nullptr)); // fopen cannot write over a folder
+    ASSERT_TRUE(StartServer(&server, "127.0.0.15", OnePiece(Feed)));
+    OpenWindow("127.0.0.15^a^b#");
+    EXPECT_EQ("   Products", Title());
+    EXPECT_EQ(0, Rows());
+    EXPECT_TRUE(RemoveDirectoryA("Pra.vnl")) << "the folder in the way must be left alone";
+}
+
+// The spool file through the real text-mode runtime.
+TEST_F(FetchTest, TheSpoolStoresLineFeedsAsCarriageReturnLineFeed)
+{
+    std::string reply = "a\nb\r\nc";
+    ASSERT_TRUE(StartServer(&server, "127.0.0.16", OnePiece(reply)));
+    ParseLaunchArgs("127.0.0.16^a^b#", &TheLaunchArgs);
+    WSADATA data;
+    WSAStartup(0x0101, &data);
+    SOCKET sock = ConnectToServer(TheLaunchArgs.ServerHost);
+    ASSERT_NE(INVALID_SOCKET, sock);
+    ASSERT_TRUE(SendRequest(sock));
+    ASSERT_TRUE(SpoolReply(sock, "spool.bin"));
+    closesocket(sock);
+    WSACleanup();
+    FILE* file = fopen("spool.bin", "rb");
+    ASSERT_NE(nullptr, file);
+    char stored[32] = {};
+    size_t length = fread(stored, 1, sizeof stored, file);
+    fclose(file);
+    remove("spool.bin");
+    EXPECT_EQ(std::string("a\r\nb\r\r\nc"), std::string(stored, length));
+}
+
+TEST_F(FetchTest, TextModeEndsTheFeedAtByte1AAndKeepsCarriageReturns)
+{
+    std::string reply = "Cap\r\n"                           // the CR stays in the title
+                        ":1^crlf^1^1^1^^^^^^#\r\n"          // a CR stands where the '#' must be
+                        ":1^plain^1^1^1^^^^^^#\n"
+                        "\x1A:1^after end^1^1^1^^^^^^#\n";  // 0x1A ends the file in text mode
+    ASSERT_TRUE(StartServer(&server, "127.0.0.17", OnePiece(reply)));
+    OpenWindow("127.0.0.17^a^b#");
+    EXPECT_EQ("Cap\r Product's List", Title());
+    EXPECT_EQ((std::vector<std::string>{ "plain" }), RowNames());
+}
+
+} // namespace

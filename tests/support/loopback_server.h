@@ -1,0 +1,39 @@
+// A scripted feed server on a loopback address of the test's own, running on a thread of the test.
+#pragma once
+
+#include <winsock2.h>
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+struct ServerScript {
+    std::vector<std::string> chunks; // sent one send each, in order
+    int chunkDelayMs = 0;            // pause before each chunk
+    bool reset = false;              // end with a reset instead of an orderly close
+    bool stayOpen = false;           // after the chunks, keep the connection open and silent
+    bool endless = false;            // after the chunks, repeat the last chunk until the peer leaves
+};
+
+struct LoopbackServer {
+    SOCKET listener = INVALID_SOCKET;
+    HANDLE thread = nullptr;
+    HANDLE stop = nullptr; // set to end a server that stays open
+    ServerScript script;
+    std::string request;   // the bytes the client sent, up to its CR LF
+    int connections = 0;
+    std::vector<SOCKET> fillers; // connections that keep a silent listener's queue full
+};
+
+// Starts WinSock for the test program (once) so the viewer's own clean-up never ends it.
+void KeepWinSockStarted();
+
+// Listens on address, port 1360, and serves one connection with script on a thread.
+bool StartServer(LoopbackServer* server, const char* address, const ServerScript& script);
+
+// Listens on address without ever accepting, with its accept queue filled, so that a further
+// connect gets no answer at all.
+bool StartSilentListener(LoopbackServer* server, const char* address);
+
+// Ends the server and waits for its thread.
+void StopServer(LoopbackServer* server);
