@@ -3,6 +3,7 @@
 #include "feed/feed_fetch.h"
 
 #include <stdio.h>
+#include <string.h>
 
 #include "app/launch_args.h"
 #include "app/skin.h"
@@ -90,32 +91,30 @@ bool SendRequest(SOCKET sock)
     return send(sock, request, (int)length, 0) != SOCKET_ERROR;
 }
 
-// Waits until the socket has data or is closed; false after the silence limit.
-static bool AwaitReply(SOCKET sock, int silenceMs)
-{
-    fd_set readable;
-    FD_ZERO(&readable);
-    FD_SET(sock, &readable);
-    timeval wait = { silenceMs / 1000, (silenceMs % 1000) * 1000 };
-    return select(0, &readable, nullptr, nullptr, &wait) > 0;
-}
-
 bool SpoolReply(SOCKET sock, const char* path)
 {
     // Text mode: every line feed is stored as carriage return and line feed, as the parser expects.
     FILE* spool = fopen(path, "wt");
     if (spool == nullptr)
         return false;
-    char chunk[1024 + 1];
+    setvbuf(spool, nullptr, _IOFBF, SPOOL_BUFFER);
+    // A receive that waits longer than the silence limit fails, which ends the reply like a close.
+    DWORD silence = (DWORD)TheReplyLimits.silenceMs;
+    setsockopt(sock, SOL_SOCKET, SO_RCVTIMEO, (const char*)&silence, sizeof silence);
+    // The reply is handled in chunks of up to 1024 bytes, each written as a string: a zero byte ends
+    // what is kept of its chunk. One receive takes many chunks at once, since each call is costly.
+    static char received[64 * REPLY_CHUNK];
     long long total = 0;
-    while (total < TheReplyLimits.maxBytes && AwaitReply(sock, TheReplyLimits.silenceMs)) {
-        int received = recv(sock, chunk, 1024, 0);
-        if (received == 0 || received == SOCKET_ERROR)
+    while (total < TheReplyLimits.maxBytes) {
+        int count = recv(sock, received, sizeof received, 0);
+        if (count == 0 || count == SOCKET_ERROR)
             break;
-        total += received;
-        // Written as a string: a zero byte ends what is kept of its chunk.
-        chunk[received] = '\0';
-        fprintf(spool, "%s", chunk);
+        total += count;
+        for (int offset = 0; offset < count; offset += REPLY_CHUNK) {
+            const char* chunk = received + offset;
+            size_t length = (size_t)(count - offset < REPLY_CHUNK ? count - offset : REPLY_CHUNK);
+            fwrite(chunk, 1, strnlen(chunk, length), spool);
+        }
     }
     fclose(spool);
     return true;

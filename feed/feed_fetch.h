@@ -20,7 +20,8 @@ struct ConnectBlock {
 extern ConnectBlock TheConnectBlock;
 
 extern const char SpoolFileName[]; // "Pra.vnl", in the current directory
-enum { FEED_PORT = 1360, CONNECT_TIMEOUT_MS = 10000 };
+enum { FEED_PORT = 1360, CONNECT_TIMEOUT_MS = 10000, REPLY_CHUNK = 1024 };
+enum { SPOOL_BUFFER = 64 * 1024 }; // stdio buffer of the spool file, both ways
 
 // Bounds on a reply, which otherwise ends only when the server closes the connection: no real
 // feed goes silent this long or grows this large, so what arrived by then is taken as the reply.

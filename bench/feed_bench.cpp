@@ -1,0 +1,312 @@
+// Benchmark of the data path under Wine: generated feeds of 1,000 to 200,000 products served on
+// loopback, fetched by the viewer's own code and by a bare reference that keeps the texts in the
+// list view. Each run is a child process of its own, so its memory figures are its own.
+//   feed_bench.exe                   all sizes, three runs each, prints the table
+//   feed_bench.exe SIZE [SIZE...]    only these sizes
+#include "loopback_server.h"
+
+#include <commctrl.h>
+#include <psapi.h>
+#include <stdio.h>
+#include <stdlib.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "app/launch_args.h"
+#include "app/products_window.h"
+#include "companions/category/category_lookup.h"
+#include "companions/countries/money_lookup.h"
+#include "feed/feed_fetch.h"
+#include "feed/feed_format.h"
+#include "feed/feed_parser.h"
+#include "feed/product_list.h"
+#include "listview/list_rules.h"
+#include "listview/product_list_view.h"
+
+namespace {
+
+const char BenchAddress[] = "127.0.0.31";
+
+// One measured run: milliseconds of each part, and memory grown while fetching and filling.
+struct Figures {
+    double connectMs, receiveMs, parseMs, fillMs, totalMs;
+    double privateKb, workingSetKb;
+};
+
+double NowMs()
+{
+    static LARGE_INTEGER frequency;
+    if (frequency.QuadPart == 0)
+        QueryPerformanceFrequency(&frequency);
+    LARGE_INTEGER now;
+    QueryPerformanceCounter(&now);
+    return 1000.0 * (double)now.QuadPart / (double)frequency.QuadPart;
+}
+
+void Memory(double* privateKb, double* workingSetKb)
+{
+    PROCESS_MEMORY_COUNTERS_EX counters = {};
+    counters.cb = sizeof counters;
+    GetProcessMemoryInfo(GetCurrentProcess(), (PROCESS_MEMORY_COUNTERS*)&counters, sizeof counters);
+    // Wine reports no private bytes; the page file share is what the process committed.
+    *privateKb = counters.PagefileUsage / 1024.0;
+    *workingSetKb = counters.WorkingSetSize / 1024.0;
+}
+
+// A feed of count products with texts of realistic length and every status group.
+std::string MakeFeed(int count)
+{
+    static const int categories[] = { 1110, 1120, 1210, 1310, 2100, 3100, 4100, 5100 };
+    static const int currencies[] = { 840, 978, 826, 392 };
+    static const char* const words[] = { "Oak", "Walnut", "Linen", "Copper", "Stone", "Wool", "Maple", "Steel" };
+    std::string feed = "Benchmark Outfitters\n";
+    feed.reserve((size_t)count * 140 + 64);
+    char line[300];
+    for (int i = 0; i < count; ++i) {
+        snprintf(line, sizeof line, ":%d^%s %s chair, model %d^%d^%d,%03d.%02d^%d^shop.example/items/%s-%d^item-%d^^^^#\n",
+                 i % 15, words[i % 8], words[(i / 8) % 8], i, categories[i % 8], 1 + i % 9, i % 1000, i % 100,
+                 currencies[i % 4], words[(i / 3) % 8], i, i);
+        feed += line;
+    }
+    return feed;
+}
+
+// The viewer: its Products window and list view, then the steps of its fetch one by one.
+Figures RunViewer()
+{
+    Figures f = {};
+    ParseLaunchArgs("127.0.0.31^bench^key#", &TheLaunchArgs);
+    RegisterProductsClass(GetModuleHandleA(nullptr));
+    // Created against an address where nothing listens, so the window's own fetch ends at once.
+    ParseLaunchArgs("127.0.0.32^bench^key#", &TheLaunchArgs);
+    HWND window = CreateProductsWindow(GetModuleHandleA(nullptr), SW_HIDE);
+    HWND list = GetDlgItem(window, IDC_PRODUCT_LIST);
+    ParseLaunchArgs("127.0.0.31^bench^key#", &TheLaunchArgs);
+    WSADATA data;
+    WSAStartup(0x0101, &data);
+
+    double privateBefore, workingBefore;
+    Memory(&privateBefore, &workingBefore);
+    double start = NowMs();
+    SOCKET sock = ConnectToServer(TheLaunchArgs.ServerHost);
+    double connected = NowMs();
+    SendRequest(sock);
+    SpoolReply(sock, SpoolFileName);
+    closesocket(sock);
+    double received = NowMs();
+    char title[FEED_TITLE_CAPACITY];
+    FeedOutcome outcome;
+    ReadSpoolFile(title, sizeof title, &outcome);
+    SetWindowTextA(window, title);
+    double parsed = NowMs();
+    FillProductListView(list);
+    double filled = NowMs();
+    double privateAfter, workingAfter;
+    Memory(&privateAfter, &workingAfter);
+
+    f = { connected - start, received - connected, parsed - received, filled - parsed, filled - start,
+          privateAfter - privateBefore, workingAfter - workingBefore };
+    return f;
+}
+
+LRESULT CALLBACK PlainProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    return DefWindowProcA(window, message, wParam, lParam);
+}
+
+// The reference: the least code that shows the same rows, texts stored in the control.
+Figures RunReference()
+{
+    Figures f = {};
+    WNDCLASSA plain = {};
+    plain.lpfnWndProc = PlainProc;
+    plain.hInstance = GetModuleHandleA(nullptr);
+    plain.lpszClassName = "BenchReference";
+    RegisterClassA(&plain);
+    HWND window = CreateWindowExA(0, "BenchReference", "", WS_OVERLAPPEDWINDOW, 0, 0, 630, 210, nullptr, nullptr,
+                                  plain.hInstance, nullptr);
+    HWND list = CreateWindowExA(WS_EX_CLIENTEDGE, WC_LISTVIEWA, "", WS_CHILD | WS_VISIBLE | LVS_REPORT, 5, 5, 610,
+                                150, window, (HMENU)105, plain.hInstance, nullptr);
+    for (int i = 0; i < 6; ++i) {
+        LVCOLUMNA column = {};
+        column.mask = LVCF_WIDTH | LVCF_SUBITEM;
+        column.cx = 90;
+        column.iSubItem = i;
+        SendMessageA(list, LVM_INSERTCOLUMNA, i, (LPARAM)&column);
+    }
+    WSADATA data;
+    WSAStartup(0x0101, &data);
+
+    double privateBefore, workingBefore;
+    Memory(&privateBefore, &workingBefore);
+    double start = NowMs();
+    SOCKET sock = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+    sockaddr_in at = {};
+    at.sin_family = AF_INET;
+    at.sin_addr.s_addr = inet_addr(BenchAddress);
+    at.sin_port = htons(1360);
+    connect(sock, (sockaddr*)&at, sizeof at);
+    double connected = NowMs();
+    send(sock, "VNP,bench^key\r\n", 15, 0);
+    std::string reply;
+    char chunk[65536];
+    int n;
+    while ((n = recv(sock, chunk, sizeof chunk, 0)) > 0)
+        reply.append(chunk, (size_t)n);
+    closesocket(sock);
+    double received = NowMs();
+
+    SendMessageA(list, WM_SETREDRAW, FALSE, 0);
+    double parsed = received;
+    size_t lineStart = reply.find('\n') + 1; // the caption
+    SetWindowTextA(window, reply.substr(0, lineStart - 1).c_str());
+    int row = 0;
+    char price[64];
+    while (lineStart < reply.size()) {
+        size_t lineEnd = reply.find('\n', lineStart);
+        if (lineEnd == std::string::npos)
+            break;
+        reply[lineEnd] = '\0';
+        char* fields[11];
+        char* cursor = &reply[lineStart + 1];
+        for (int i = 0; i < 11; ++i) {
+            fields[i] = cursor;
+            char* caret = strchr(cursor, '^');
+            if (caret != nullptr) {
+                *caret = '\0';
+                cursor = caret + 1;
+            }
+        }
+        LVITEMA item = {};
+        item.mask = LVIF_TEXT | LVIF_IMAGE;
+        item.iItem = row;
+        item.pszText = (char*)"";
+        item.iImage = StatusImageIndex(atoi(fields[0]));
+        SendMessageA(list, LVM_INSERTITEMA, 0, (LPARAM)&item);
+        snprintf(price, sizeof price, "%s [%s]", fields[3], func32_Get_MoneyName(atoi(fields[4])));
+        const char* texts[5] = { fields[1], func32_Get_FullName(func32_Get_IDToOrd(atoi(fields[2]))), price,
+                                 fields[5], fields[6] };
+        for (int s = 0; s < 5; ++s) {
+            LVITEMA text = {};
+            text.iSubItem = s + 1;
+            text.pszText = (char*)texts[s];
+            SendMessageA(list, LVM_SETITEMTEXTA, row, (LPARAM)&text);
+        }
+        ++row;
+        lineStart = lineEnd + 1;
+    }
+    SendMessageA(list, WM_SETREDRAW, TRUE, 0);
+    std::string().swap(reply);
+    double filled = NowMs();
+    double privateAfter, workingAfter;
+    Memory(&privateAfter, &workingAfter);
+    // The reference parses while it fills; its parse share is counted in the fill.
+    f = { connected - start, received - connected, parsed - received, filled - parsed, filled - start,
+          privateAfter - privateBefore, workingAfter - workingBefore };
+    return f;
+}
+
+// Parent side: serve the feed to one child run and read back its figures.
+bool Measure(const char* kind, int size, const std::string& feed, Figures* figures)
+{
+    ServerScript script;
+    script.chunks.push_back(feed);
+    LoopbackServer server;
+    if (!StartServer(&server, BenchAddress, script))
+        return false;
+    char self[MAX_PATH];
+    GetModuleFileNameA(nullptr, self, MAX_PATH);
+    char commandLine[MAX_PATH + 64];
+    snprintf(commandLine, sizeof commandLine, "\"%s\" --run %s %d", self, kind, size);
+    SECURITY_ATTRIBUTES inherit = { sizeof inherit, nullptr, TRUE };
+    HANDLE readEnd, writeEnd;
+    CreatePipe(&readEnd, &writeEnd, &inherit, 0);
+    SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdOutput = writeEnd;
+    startup.hStdError = GetStdHandle(STD_ERROR_HANDLE);
+    PROCESS_INFORMATION process;
+    bool ok = CreateProcessA(nullptr, commandLine, nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &process);
+    CloseHandle(writeEnd);
+    std::string output;
+    char buffer[512];
+    DWORD got;
+    while (ok && ReadFile(readEnd, buffer, sizeof buffer, &got, nullptr) && got > 0)
+        output.append(buffer, got);
+    CloseHandle(readEnd);
+    if (ok) {
+        WaitForSingleObject(process.hProcess, INFINITE);
+        CloseHandle(process.hThread);
+        CloseHandle(process.hProcess);
+    }
+    StopServer(&server);
+    return ok && sscanf(output.c_str(), "%lf %lf %lf %lf %lf %lf %lf", &figures->connectMs, &figures->receiveMs,
+                        &figures->parseMs, &figures->fillMs, &figures->totalMs, &figures->privateKb,
+                        &figures->workingSetKb) == 7;
+}
+
+Figures Median(std::vector<Figures> runs)
+{
+    std::sort(runs.begin(), runs.end(), [](const Figures& a, const Figures& b) { return a.totalMs < b.totalMs; });
+    return runs[runs.size() / 2];
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    KeepWinSockStarted();
+    if (argc == 4 && strcmp(argv[1], "--run") == 0) {
+        Figures f = strcmp(argv[2], "viewer") == 0 ? RunViewer() : RunReference();
+        printf("%.2f %.2f %.2f %.2f %.2f %.0f %.0f\n", f.connectMs, f.receiveMs, f.parseMs, f.fillMs, f.totalMs,
+               f.privateKb, f.workingSetKb);
+        fflush(stdout);
+        ExitProcess(0); // skip tearing down a full list view: it is not part of the data path
+    }
+    std::vector<int> sizes;
+    for (int i = 1; i < argc; ++i)
+        sizes.push_back(atoi(argv[i]));
+    if (sizes.empty())
+        sizes = { 1000, 10000, 100000, 200000 };
+    const int runs = 5;
+
+    printf("Data path under Wine: connect to filled list, median of %d runs (ms); memory grown (KB)\n", runs);
+    printf("%8s %-9s %8s %8s %8s %8s %9s %7s %10s %10s %7s\n", "products", "code", "connect", "receive", "parse",
+           "fill", "total", "ratio", "commit", "working", "B/row");
+    bool withinGoal = true;
+    for (int size : sizes) {
+        std::string feed = MakeFeed(size);
+        Figures medians[2];
+        const char* kinds[2] = { "reference", "viewer" };
+        for (int k = 0; k < 2; ++k) {
+            std::vector<Figures> all;
+            for (int r = 0; r < runs; ++r) {
+                Figures f;
+                if (Measure(kinds[k], size, feed, &f))
+                    all.push_back(f);
+            }
+            if (all.empty()) {
+                printf("%8d %-9s failed\n", size, kinds[k]);
+                return 1;
+            }
+            medians[k] = Median(all);
+        }
+        for (int k = 0; k < 2; ++k) {
+            const Figures& f = medians[k];
+            double ratio = f.totalMs / medians[0].totalMs;
+            printf("%8d %-9s %8.1f %8.1f %8.1f %8.1f %9.1f %7.2f %10.0f %10.0f %7.0f\n", size, kinds[k], f.connectMs,
+                   f.receiveMs, f.parseMs, f.fillMs, f.totalMs, ratio, f.privateKb, f.workingSetKb,
+                   f.privateKb * 1024.0 / size);
+        }
+        if (medians[1].totalMs > 1.1 * medians[0].totalMs || medians[1].privateKb >= medians[0].privateKb)
+            withinGoal = false;
+        printf("%8s feed of %.1f MB\n", "", feed.size() / 1048576.0);
+    }
+    printf("goal (viewer at most 1.1 x the reference's time and below its memory at every size): %s\n",
+           withinGoal ? "met" : "NOT met");
+    return 0;
+}
