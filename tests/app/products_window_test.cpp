@@ -10,6 +10,7 @@
 
 #include "app/launch_args.h"
 #include "app/products_window.h"
+#include "app/skin.h"
 #include "feed/product_list.h"
 #include "win_test_support.h"
 
@@ -231,6 +232,25 @@ TEST_F(ProductsWindowTest, HoverOverTheListNeverSelects)
     EXPECT_EQ(0, SendMessageA(window, WM_NOTIFY, 106, (LPARAM)&elsewhere));
     NMHDR click = { nullptr, IDC_PRODUCT_LIST, (UINT)NM_CLICK };
     EXPECT_EQ(0, SendMessageA(window, WM_NOTIFY, IDC_PRODUCT_LIST, (LPARAM)&click));
+}
+
+TEST_F(ProductsWindowTest, NetworkingStartUpLoadsTheMenuIconsAndTeardownDeletesThem)
+{
+    HBITMAP kept[MENU_BITMAP_COUNT];
+    for (int slot = 0; slot < MENU_BITMAP_COUNT; ++slot) {
+        kept[slot] = MenuBitmaps[slot];
+        ASSERT_NE(nullptr, kept[slot]) << "slot " << slot;
+        BITMAP info = {};
+        ASSERT_EQ((int)sizeof info, GetObjectA(kept[slot], sizeof info, &info));
+        EXPECT_EQ(13, info.bmWidth);
+        EXPECT_EQ(13, info.bmHeight);
+    }
+    DestroyWindow(window);
+    for (int slot = 0; slot < MENU_BITMAP_COUNT; ++slot) {
+        EXPECT_EQ(nullptr, MenuBitmaps[slot]);
+        BITMAP info = {};
+        EXPECT_EQ(0, GetObjectA(kept[slot], sizeof info, &info)) << "slot " << slot << " was not deleted";
+    }
 }
 
 TEST_F(ProductsWindowTest, SystemCloseTearsDownFreesProductsAndQuitsWithZero)
