@@ -7,6 +7,9 @@ Usage: gen_category_table.py CATEGORIES_TXT OUTPUT_CPP
 import os
 import sys
 
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "tools"))
+from cpp_literal import c_string  # noqa: E402
+
 # Longest full name in code page 1252 characters; kCategoryFullNameMax in category_lookup.h matches it.
 FULL_NAME_MAX = 127
 ID_MAX = 2**31 - 1
@@ -81,21 +84,6 @@ def check_name(name):
     if len(encoded) > FULL_NAME_MAX:
         return "%r is %d characters, more than %d" % (name, len(encoded), FULL_NAME_MAX)
     return None
-
-
-def c_string(text):
-    """A C++ string literal of text in code page 1252; octal escapes are always three digits, so they
-    never run into the characters that follow."""
-    out = []
-    for byte in text.encode("cp1252"):
-        ch = chr(byte)
-        if ch in "\\\"":
-            out.append("\\" + ch)
-        elif 0x20 <= byte < 0x7F and ch != "?":  # '?' escaped so no trigraph can form
-            out.append(ch)
-        else:
-            out.append("\\%03o" % byte)
-    return '"' + "".join(out) + '"'
 
 
 def render_table(records, source_name):

@@ -13,6 +13,9 @@ import json
 import os
 import sys
 
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "tools"))
+from cpp_literal import c_string  # noqa: E402
+
 # Longest currency name in code page 1252 characters; kMoneyNameMax in money_lookup.h matches it.
 NAME_MAX = 127
 
@@ -59,21 +62,6 @@ def build_records(document):
     if not kept:
         raise ValueError("no currency has a numeric code")
     return [kept[value] for value in sorted(kept)], notes
-
-
-def c_string(text):
-    """A C++ string literal of text in code page 1252; octal escapes are always three digits, so they
-    never run into the characters that follow."""
-    out = []
-    for byte in text.encode("cp1252"):
-        ch = chr(byte)
-        if ch in "\\\"":
-            out.append("\\" + ch)
-        elif 0x20 <= byte < 0x7F and ch != "?":  # '?' escaped so no trigraph can form
-            out.append(ch)
-        else:
-            out.append("\\%03o" % byte)
-    return '"' + "".join(out) + '"'
 
 
 def render_table(records, source_name):
