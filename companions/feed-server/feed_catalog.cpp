@@ -1,0 +1,579 @@
+// Loading and checking the catalog directory, the category list and the ISO 4217 list; every product
+// is turned into its feed line here, once, so that serving a feed is a plain copy.
+#include "feed_catalog.h"
+
+#include <errno.h>
+#include <stdio.h>
+#include <string.h>
+
+#include "feed_text.h"
+
+namespace {
+
+// Catalog files are small; anything bigger is a mistake (a wrong directory, a binary file).
+const long kFileMax = 16L * 1024 * 1024;
+
+struct LoadState {
+    std::vector<CatalogError>* errors;
+    bool failed;
+};
+
+void AddError(LoadState* state, const std::string& file, int line, const std::string& reason)
+{
+    state->failed = true;
+    if (state->errors->size() >= kCatalogErrorsMax)
+        return;
+    CatalogError error;
+    error.file = file;
+    error.line = line;
+    error.reason = reason;
+    state->errors->push_back(error);
+}
+
+// Reads a whole file and cuts it into lines: LF ends a line, a CR before it is dropped (files saved
+// on Windows), and a UTF-8 byte order mark at the start is skipped.
+bool ReadLines(const std::string& path, std::vector<std::string>* lines, std::string* why)
+{
+    FILE* file = fopen(path.c_str(), "rb");
+    if (file == nullptr) {
+        *why = std::string("cannot be opened: ") + strerror(errno);
+        return false;
+    }
+    std::string text;
+    char chunk[4096];
+    size_t n = 0;
+    while ((n = fread(chunk, 1, sizeof chunk, file)) > 0) {
+        text.append(chunk, n);
+        if ((long)text.size() > kFileMax) {
+            fclose(file);
+            *why = "is larger than 16 MiB";
+            return false;
+        }
+    }
+    const bool readError = ferror(file) != 0;
+    fclose(file);
+    if (readError) {
+        *why = "cannot be read";
+        return false;
+    }
+    size_t start = 0;
+    if (text.compare(0, 3, "\xEF\xBB\xBF") == 0)
+        start = 3;
+    lines->clear();
+    while (start < text.size()) {
+        size_t end = text.find('\n', start);
+        if (end == std::string::npos)
+            end = text.size();
+        size_t stop = end;
+        if (stop > start && text[stop - 1] == '\r')
+            --stop;
+        lines->push_back(text.substr(start, stop - start));
+        start = end + 1;
+    }
+    return true;
+}
+
+bool IsBlank(char c)
+{
+    return c == ' ' || c == '\t';
+}
+
+std::string Trim(const std::string& text)
+{
+    size_t first = 0;
+    size_t last = text.size();
+    while (first < last && IsBlank(text[first]))
+        ++first;
+    while (last > first && IsBlank(text[last - 1]))
+        --last;
+    return text.substr(first, last - first);
+}
+
+bool IsSkipped(const std::string& line)
+{
+    const std::string trimmed = Trim(line);
+    return trimmed.empty() || trimmed[0] == '#';
+}
+
+std::vector<std::string> SplitFields(const std::string& line)
+{
+    std::vector<std::string> fields;
+    size_t start = 0;
+    for (;;) {
+        const size_t bar = line.find('|', start);
+        if (bar == std::string::npos) {
+            fields.push_back(Trim(line.substr(start)));
+            return fields;
+        }
+        fields.push_back(Trim(line.substr(start, bar - start)));
+        start = bar + 1;
+    }
+}
+
+std::string Quoted(const std::string& text)
+{
+    return "\"" + text + "\"";
+}
+
+std::string TooLong(const char* field, size_t length, size_t max)
+{
+    return std::string(field) + " is " + std::to_string(length) + " characters, more than " +
+           std::to_string(max);
+}
+
+// The rules every text of a feed obeys; the text is already in code page 1252. Empty when it passes.
+std::string CheckFeedText(const char* field, const std::string& text, size_t max, bool allowCaret)
+{
+    for (unsigned char c : text) {
+        if (IsControlByte(c)) {
+            char reason[96];
+            snprintf(reason, sizeof reason, "%s holds the control character 0x%02X", field, c);
+            return reason;
+        }
+        if (c == '^' && !allowCaret)
+            return std::string(field) + " holds \"^\", which the feed uses between fields";
+    }
+    if (text.size() > max)
+        return TooLong(field, text.size(), max);
+    return "";
+}
+
+bool AllOf(const std::string& text, const char* allowedPunctuation)
+{
+    for (char c : text) {
+        const bool alnum = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
+        if (!alnum && strchr(allowedPunctuation, c) == nullptr)
+            return false;
+    }
+    return true;
+}
+
+std::string Lower(const std::string& text)
+{
+    std::string out = text;
+    for (char& c : out)
+        if (c >= 'A' && c <= 'Z')
+            c = (char)(c - 'A' + 'a');
+    return out;
+}
+
+// Plain decimal digits without sign or leading zero, within int; false otherwise.
+bool ParseId(const std::string& text, size_t maxDigits, bool allowLeadingZeros, int* value)
+{
+    if (text.empty() || text.size() > maxDigits)
+        return false;
+    if (!allowLeadingZeros && text.size() > 1 && text[0] == '0')
+        return false;
+    long long v = 0;
+    for (char c : text) {
+        if (c < '0' || c > '9')
+            return false;
+        v = v * 10 + (c - '0');
+        if (v > 2147483647LL)
+            return false;
+    }
+    *value = (int)v;
+    return true;
+}
+
+bool ParseStatus(const std::string& text, int* code)
+{
+    if (text == "listed") { *code = kStatusListed; return true; }
+    if (text == "new") { *code = kStatusNew; return true; }
+    if (text == "sale") { *code = kStatusSale; return true; }
+    if (text == "sold-out") { *code = kStatusSoldOut; return true; }
+    // A raw code goes into field 1, which the viewer copies into 4 bytes: at most 3 characters.
+    if (text.empty() || text.size() > 3)
+        return false;
+    size_t i = 0;
+    bool negative = false;
+    if (text[0] == '-') {
+        negative = true;
+        i = 1;
+    }
+    if (i == text.size())
+        return false;
+    int v = 0;
+    for (; i < text.size(); ++i) {
+        if (text[i] < '0' || text[i] > '9')
+            return false;
+        v = v * 10 + (text[i] - '0');
+    }
+    *code = negative ? -v : v;
+    return true;
+}
+
+// A server path is typed into a browser's address bar and comes back in a request line, so it keeps
+// to characters no browser rewrites; "." and ".." segments would be folded away before sending.
+std::string CheckServerPath(const std::string& path)
+{
+    if (!AllOf(path, "-._~/"))
+        return "server path " + Quoted(path) + " may hold only letters, digits and - . _ ~ /";
+    if (path[0] == '/')
+        return "server path " + Quoted(path) + " must not start with \"/\": the viewer puts one before it";
+    size_t start = 0;
+    for (;;) {
+        size_t slash = path.find('/', start);
+        const std::string segment = path.substr(start, slash == std::string::npos ? std::string::npos : slash - start);
+        if (segment == "." || segment == "..")
+            return "server path " + Quoted(path) + " holds a \".\" or \"..\" segment, which browsers fold away";
+        if (slash == std::string::npos)
+            return "";
+        start = slash + 1;
+    }
+}
+
+std::string CheckWebAddress(const std::string& address)
+{
+    for (unsigned char c : address)
+        if (c <= 0x20 || c >= 0x7F)
+            return "web address may hold only printable ASCII characters without blanks";
+    if (address.find("://") != std::string::npos)
+        return "web address " + Quoted(address) + " must not have a scheme: the viewer puts http:// before it";
+    return "";
+}
+
+bool LoadAccounts(const std::string& dir, LoadState* state, std::vector<CatalogAccount>* accounts)
+{
+    const std::string file = dir + "/accounts.txt";
+    std::vector<std::string> lines;
+    std::string why;
+    if (!ReadLines(file, &lines, &why)) {
+        AddError(state, file, 0, why);
+        return false;
+    }
+    std::map<std::string, int> seen;  // lower-case id -> line
+    for (size_t i = 0; i < lines.size(); ++i) {
+        const int lineNumber = (int)i + 1;
+        if (IsSkipped(lines[i]))
+            continue;
+        std::string cp1252;
+        if (!Utf8ToCp1252(lines[i], &cp1252, &why)) {
+            AddError(state, file, lineNumber, why);
+            continue;
+        }
+        const std::vector<std::string> fields = SplitFields(lines[i]);
+        if (fields.size() != 3) {
+            AddError(state, file, lineNumber,
+                     "expected 3 fields \"id | key | caption\", found " + std::to_string(fields.size()));
+            continue;
+        }
+        CatalogAccount account;
+        account.id = fields[0];
+        account.key = fields[1];
+        account.caption = fields[2];
+        std::string reason;
+        if (account.id.empty() || !AllOf(account.id, "-._"))
+            reason = "id " + Quoted(account.id) + " must be letters, digits and - . _ only";
+        else if (account.id.size() > kAccountIdMax)
+            reason = TooLong("id", account.id.size(), kAccountIdMax);
+        else if (account.key.empty() || !AllOf(account.key, "-._~"))
+            reason = "key " + Quoted(account.key) + " must be letters, digits and - . _ ~ only";
+        else if (account.key.size() > kAccountKeyMax)
+            reason = TooLong("key", account.key.size(), kAccountKeyMax);
+        else if (account.caption.empty())
+            reason = "caption is empty";
+        if (reason.empty()) {
+            // The whole line converted above, so its caption converts too.
+            std::string caption1252;
+            Utf8ToCp1252(account.caption, &caption1252, &why);
+            reason = CheckFeedText("caption", caption1252, kCaptionMax, true);
+            if (reason.empty() && Lower(caption1252.substr(0, 10)) == "<body><h1>")
+                reason = "caption starts with \"<body><h1>\", which the viewer takes for a no-data reply";
+            if (reason.empty())
+                account.feed = caption1252 + "\n";
+        }
+        if (reason.empty()) {
+            // Products files are named after ids, and Windows file names ignore case.
+            const auto found = seen.find(Lower(account.id));
+            if (found != seen.end())
+                reason = "id " + Quoted(account.id) + " is already used on line " + std::to_string(found->second) +
+                         " (ids are compared without regard to case)";
+            else
+                seen[Lower(account.id)] = lineNumber;
+        }
+        if (!reason.empty()) {
+            AddError(state, file, lineNumber, reason);
+            continue;
+        }
+        accounts->push_back(account);
+    }
+    return true;
+}
+
+void LoadProducts(const std::string& dir, const CatalogNames& names, LoadState* state, CatalogAccount* account)
+{
+    const std::string file = dir + "/products/" + account->id + ".txt";
+    std::vector<std::string> lines;
+    std::string why;
+    if (!ReadLines(file, &lines, &why)) {
+        AddError(state, file, 0, why + " (every account of accounts.txt needs its products file)");
+        return;
+    }
+    std::map<std::string, int> pathLines;
+    for (size_t i = 0; i < lines.size(); ++i) {
+        const int lineNumber = (int)i + 1;
+        if (IsSkipped(lines[i]))
+            continue;
+        std::string cp1252;
+        if (!Utf8ToCp1252(lines[i], &cp1252, &why)) {
+            AddError(state, file, lineNumber, why);
+            continue;
+        }
+        // "|" is ASCII, so both spellings of the line split into the same fields.
+        const std::vector<std::string> fields = SplitFields(lines[i]);
+        const std::vector<std::string> fields1252 = SplitFields(cp1252);
+        if (fields.size() < 5 || fields.size() > 7) {
+            AddError(state, file, lineNumber,
+                     "expected 5 to 7 fields \"status | name | category | price | currency | web address | "
+                     "server path\", found " + std::to_string(fields.size()));
+            continue;
+        }
+        CatalogProduct product;
+        product.line = lineNumber;
+        product.name = fields[1];
+        product.price = fields[3];
+        if (fields.size() > 5)
+            product.webAddress = fields[5];
+        if (fields.size() > 6)
+            product.serverPath = fields[6];
+
+        std::string reason;
+        if (!ParseStatus(fields[0], &product.status))
+            reason = "status " + Quoted(fields[0]) + " is not listed, new, sale, sold-out or a code of at most 3 characters";
+        if (reason.empty() && product.name.empty())
+            reason = "name is empty";
+        if (reason.empty())
+            reason = CheckFeedText("name", fields1252[1], kNameMax, false);
+        if (reason.empty()) {
+            if (!ParseId(fields[2], 10, false, &product.categoryId) || product.categoryId == 0)
+                reason = "category " + Quoted(fields[2]) + " is not a category id (a number such as 1110)";
+            else if (names.haveCategories && names.categories.count(product.categoryId) == 0)
+                reason = "category " + fields[2] + " is not in the category list";
+        }
+        if (reason.empty())
+            reason = CheckFeedText("price", fields1252[3], kPriceMax, false);
+        if (reason.empty()) {
+            if (!ParseId(fields[4], 3, true, &product.currencyId) || product.currencyId == 0)
+                reason = "currency " + Quoted(fields[4]) + " is not an ISO 4217 numeric code (such as 840 for USD)";
+            else if (names.haveCurrencies && names.currencies.count(product.currencyId) == 0)
+                reason = "currency " + fields[4] + " is not in the ISO 4217 list";
+        }
+        if (reason.empty() && !product.webAddress.empty()) {
+            reason = CheckWebAddress(product.webAddress);
+            if (reason.empty())
+                reason = CheckFeedText("web address", product.webAddress, kFeedLineMax, false);
+        }
+        if (reason.empty() && !product.serverPath.empty()) {
+            reason = CheckServerPath(product.serverPath);
+            const size_t addressFields = product.serverPath.size() + account->id.size() + account->key.size();
+            if (reason.empty() && addressFields > kPageAddressFieldsMax)
+                reason = "server path, id and key are " + std::to_string(addressFields) +
+                         " characters together, more than the " + std::to_string(kPageAddressFieldsMax) +
+                         " the viewer's page address leaves them";
+            if (reason.empty()) {
+                const auto found = pathLines.find(product.serverPath);
+                if (found != pathLines.end())
+                    reason = "server path " + Quoted(product.serverPath) + " is already used on line " +
+                             std::to_string(found->second);
+            }
+        }
+        if (reason.empty()) {
+            product.feedLine = ":" + std::to_string(product.status) + "^" + fields1252[1] + "^" +
+                               std::to_string(product.categoryId) + "^" + fields1252[3] + "^" +
+                               std::to_string(product.currencyId) + "^" + product.webAddress + "^" +
+                               product.serverPath + "^^^^#";
+            if (product.feedLine.size() > kFeedLineMax)
+                reason = "feed line would be " + std::to_string(product.feedLine.size()) +
+                         " characters, more than " + std::to_string(kFeedLineMax);
+        }
+        if (!reason.empty()) {
+            AddError(state, file, lineNumber, reason);
+            continue;
+        }
+        if (!product.serverPath.empty()) {
+            pathLines[product.serverPath] = lineNumber;
+            account->byServerPath[product.serverPath] = account->products.size();
+        }
+        account->feed += product.feedLine + "\n";
+        account->products.push_back(product);
+    }
+}
+
+// Minimal reader for the ISO 4217 JSON list: string values only, entries are the objects one level
+// below the top-level object.
+struct JsonScan {
+    const std::string* text;
+    size_t at;
+};
+
+bool ScanString(JsonScan* scan, std::string* value)
+{
+    const std::string& t = *scan->text;
+    value->clear();
+    ++scan->at;  // opening quote
+    while (scan->at < t.size()) {
+        const char c = t[scan->at++];
+        if (c == '"')
+            return true;
+        if (c == '\\') {
+            if (scan->at >= t.size())
+                return false;
+            const char e = t[scan->at++];
+            if (e == 'u') {
+                scan->at += 4;  // not needed for codes and numbers; kept out of the value
+                continue;
+            }
+            value->push_back(e == 'n' ? '\n' : e == 't' ? '\t' : e);
+            continue;
+        }
+        value->push_back(c);
+    }
+    return false;
+}
+
+} // namespace
+
+std::string FormatCatalogError(const CatalogError& error)
+{
+    if (error.line > 0)
+        return error.file + ":" + std::to_string(error.line) + ": " + error.reason;
+    return error.file + ": " + error.reason;
+}
+
+bool LoadCategoryNames(const std::string& file, CatalogNames* names, std::vector<CatalogError>* errors)
+{
+    LoadState state = {errors, false};
+    std::vector<std::string> lines;
+    std::string why;
+    if (!ReadLines(file, &lines, &why)) {
+        AddError(&state, file, 0, why);
+        return false;
+    }
+    names->categories.clear();
+    for (size_t i = 0; i < lines.size(); ++i) {
+        if (IsSkipped(lines[i]))
+            continue;
+        const size_t bar = lines[i].find('|');
+        int id = 0;
+        if (bar == std::string::npos || !ParseId(lines[i].substr(0, bar), 10, false, &id) || id == 0 ||
+            bar + 1 >= lines[i].size()) {
+            AddError(&state, file, (int)i + 1, "expected \"id|Top > Middle > Leaf\"");
+            continue;
+        }
+        if (!names->categories.emplace(id, lines[i].substr(bar + 1)).second)
+            AddError(&state, file, (int)i + 1, "category id " + std::to_string(id) + " appears twice");
+    }
+    names->haveCategories = !state.failed;
+    return !state.failed;
+}
+
+bool LoadCurrencyCodes(const std::string& file, CatalogNames* names, std::vector<CatalogError>* errors)
+{
+    LoadState state = {errors, false};
+    std::vector<std::string> lines;
+    std::string why;
+    if (!ReadLines(file, &lines, &why)) {
+        AddError(&state, file, 0, why);
+        return false;
+    }
+    std::string text;
+    for (const std::string& line : lines)
+        text += line + "\n";
+    names->currencies.clear();
+    JsonScan scan = {&text, 0};
+    int depth = 0;
+    std::map<std::string, std::string> entry;
+    std::string key;
+    std::string value;
+    bool haveKey = false;
+    while (scan.at < text.size()) {
+        const char c = text[scan.at];
+        if (c == '"') {
+            if (!ScanString(&scan, &value)) {
+                AddError(&state, file, 0, "unterminated string");
+                return false;
+            }
+            if (haveKey) {
+                entry[key] = value;
+                haveKey = false;
+            } else {
+                size_t next = scan.at;
+                while (next < text.size() && (text[next] == ' ' || text[next] == '\n' || text[next] == '\t'))
+                    ++next;
+                if (next < text.size() && text[next] == ':') {
+                    key = value;
+                    haveKey = true;
+                    scan.at = next + 1;
+                }
+            }
+            continue;
+        }
+        if (c == '{') {
+            ++depth;
+            entry.clear();
+        } else if (c == '}') {
+            if (depth == 2 && entry.count("alpha_3") && entry.count("numeric")) {
+                int numeric = 0;
+                if (ParseId(entry["numeric"], 3, true, &numeric) && numeric > 0)
+                    names->currencies.emplace(numeric, entry["alpha_3"]);  // the first of a code is kept
+            }
+            --depth;
+        } else if (c == ',' || c == '[' || c == ']') {
+            haveKey = false;
+        }
+        ++scan.at;
+    }
+    if (names->currencies.empty()) {
+        AddError(&state, file, 0, "holds no currency with \"alpha_3\" and \"numeric\"");
+        return false;
+    }
+    names->haveCurrencies = true;
+    return true;
+}
+
+bool LoadCatalog(const std::string& dir, const CatalogNames& names, Catalog* catalog,
+                 std::vector<CatalogError>* errors)
+{
+    LoadState state = {errors, false};
+    catalog->accounts.clear();
+    catalog->productCount = 0;
+    catalog->byId.clear();
+    if (!LoadAccounts(dir, &state, &catalog->accounts))
+        return false;
+    if (catalog->accounts.empty() && !state.failed)
+        AddError(&state, dir + "/accounts.txt", 0, "holds no account");
+    for (size_t i = 0; i < catalog->accounts.size(); ++i) {
+        LoadProducts(dir, names, &state, &catalog->accounts[i]);
+        catalog->productCount += catalog->accounts[i].products.size();
+        catalog->byId[catalog->accounts[i].id] = i;
+    }
+    return !state.failed;
+}
+
+const CatalogAccount* FindAccount(const Catalog& catalog, const std::string& id)
+{
+    const auto found = catalog.byId.find(id);
+    return found == catalog.byId.end() ? nullptr : &catalog.accounts[found->second];
+}
+
+int StatusGroup(int status)
+{
+    const int adjusted = status > 6 ? status - 8 : status;
+    switch ((unsigned)adjusted & 7u) {
+    case 2: return kStatusNew;
+    case 5: return kStatusSale;
+    case 6: return kStatusSoldOut;
+    default: return kStatusListed;
+    }
+}
+
+const char* StatusGroupName(int group)
+{
+    switch (group) {
+    case kStatusNew: return "new";
+    case kStatusSale: return "sale";
+    case kStatusSoldOut: return "sold out";
+    default: return "listed";
+    }
+}

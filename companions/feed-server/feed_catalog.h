@@ -1,0 +1,93 @@
+// The feed server's catalog: accounts and their products read from a directory of hand-edited text
+// files, checked at load so that every product can be written as a line the viewer accepts.
+#pragma once
+
+#include <map>
+#include <string>
+#include <vector>
+
+// Limits that come from the viewer: its fixed buffers and the line reader of its feed parser.
+const size_t kFeedLineMax = 254;     // ":" to "#" of one product line
+const size_t kNameMax = 127;         // product name
+const size_t kPriceMax = 31;         // price text
+const size_t kCaptionMax = 244;      // the caption plus " Product's List" fills the title buffer
+const size_t kAccountIdMax = 39;     // AccountId of the viewer's command line
+const size_t kAccountKeyMax = 11;    // AccountKey of the viewer's command line
+// "http://" address ":1360/" path "^" id "^" key must fit the viewer's 256-byte address buffer,
+// with the longest dotted address (15 characters): path, id and key share what is left.
+const size_t kPageAddressFieldsMax = 255 - 15 - 15;
+
+// Status words of the catalog and the feed codes they stand for.
+const int kStatusListed = 1;
+const int kStatusNew = 2;
+const int kStatusSale = 5;
+const int kStatusSoldOut = 6;
+
+struct CatalogProduct {
+    int line = 0;             // line in the account's products file
+    int status = 0;           // feed status code, as written into field 1
+    std::string name;         // UTF-8, as written in the catalog
+    int categoryId = 0;
+    std::string price;        // UTF-8, verbatim
+    int currencyId = 0;       // ISO 4217 numeric code
+    std::string webAddress;   // without scheme; may be empty
+    std::string serverPath;   // page path on this server; may be empty
+    std::string feedLine;     // code page 1252, ":" to "#", without the line feed
+};
+
+struct CatalogAccount {
+    std::string id;
+    std::string key;
+    std::string caption;      // UTF-8
+    std::vector<CatalogProduct> products;
+    std::map<std::string, size_t> byServerPath;  // serverPath -> index into products
+    std::string feed;         // the whole reply: caption line, then one line per product, each ended by LF
+};
+
+struct Catalog {
+    std::vector<CatalogAccount> accounts;
+    std::map<std::string, size_t> byId;  // id -> index into accounts
+    size_t productCount = 0;
+};
+
+// Display names that the catalog's ids stand for. Either table may be missing (its file absent);
+// then ids are not checked against it and pages show the bare number.
+struct CatalogNames {
+    bool haveCategories = false;
+    std::map<int, std::string> categories;  // category id -> full name, UTF-8
+    bool haveCurrencies = false;
+    std::map<int, std::string> currencies;  // ISO 4217 numeric -> alphabetic code
+};
+
+// One problem found while loading; line 0 means the file as a whole.
+struct CatalogError {
+    std::string file;
+    int line = 0;
+    std::string reason;
+};
+
+// "file:line: reason", or "file: reason" for line 0.
+std::string FormatCatalogError(const CatalogError& error);
+
+// Reads the category list ("id|Top > Middle > Leaf" lines, UTF-8, # comments). False with errors
+// appended when the file cannot be read or holds a malformed line.
+bool LoadCategoryNames(const std::string& file, CatalogNames* names, std::vector<CatalogError>* errors);
+
+// Reads the ISO 4217 list (a JSON document whose entries hold "alpha_3" and "numeric" strings).
+bool LoadCurrencyCodes(const std::string& file, CatalogNames* names, std::vector<CatalogError>* errors);
+
+// Reads dir/accounts.txt and dir/products/<id>.txt for every account. Every problem found is appended
+// to errors (at most kCatalogErrorsMax of them); the result is true only when there was none.
+const size_t kCatalogErrorsMax = 100;
+bool LoadCatalog(const std::string& dir, const CatalogNames& names, Catalog* catalog,
+                 std::vector<CatalogError>* errors);
+
+// The account of that exact id, or null.
+const CatalogAccount* FindAccount(const Catalog& catalog, const std::string& id);
+
+// Status group of a feed code as the viewer shows it: the viewer takes 8 off codes over 6 and then
+// looks at the lowest three bits. Returns kStatusNew, kStatusSale, kStatusSoldOut or kStatusListed.
+int StatusGroup(int status);
+
+// The group's word: "new", "sale", "sold out" or "listed".
+const char* StatusGroupName(int group);

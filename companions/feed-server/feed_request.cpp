@@ -1,0 +1,284 @@
+// Classifying and answering the feed server's requests: the feed for "VNP,<id>^<key>", a product page
+// for "GET /<serverPath>^<id>^<key> HTTP/1.x", and the refusals of both.
+#include "feed_request.h"
+
+#include <string.h>
+
+#include "feed_text.h"
+
+const char kNoDataReply[] = "<body><h1>No data</h1></body>\n";
+
+namespace {
+
+const char kFeedPrefix[] = "VNP,";
+const char kPagePrefix[] = "GET ";
+
+bool StartsWith(const char* data, size_t size, const char* prefix)
+{
+    const size_t n = strlen(prefix);
+    return size >= n && memcmp(data, prefix, n) == 0;
+}
+
+// The first line without its LF and a CR before it; the whole data when no LF came.
+std::string FirstLine(const char* data, size_t size)
+{
+    const void* lf = memchr(data, '\n', size);
+    size_t length = lf == nullptr ? size : (size_t)((const char*)lf - data);
+    if (length > 0 && data[length - 1] == '\r')
+        --length;
+    return std::string(data, length);
+}
+
+// Compares every byte whatever the first difference, so that timing tells nothing about the key.
+bool KeysEqual(const std::string& given, const std::string& expected)
+{
+    unsigned char difference = given.size() == expected.size() ? 0 : 1;
+    for (size_t i = 0; i < expected.size(); ++i)
+        difference |= (unsigned char)((i < given.size() ? given[i] : 0) ^ expected[i]);
+    return difference == 0;
+}
+
+const char* StatusText(int status)
+{
+    switch (status) {
+    case 200: return "OK";
+    case 400: return "Bad Request";
+    case 403: return "Forbidden";
+    case 404: return "Not Found";
+    case 405: return "Method Not Allowed";
+    case 414: return "URI Too Long";
+    case 431: return "Request Header Fields Too Large";
+    default: return "Error";
+    }
+}
+
+std::string HttpResponse(int status, const std::string& body, const char* extraHeader)
+{
+    std::string head = "HTTP/1.0 " + std::to_string(status) + " " + StatusText(status) + "\r\n";
+    head += "Content-Type: text/html; charset=utf-8\r\n";
+    head += "Content-Length: " + std::to_string(body.size()) + "\r\n";
+    // The address holds the account key: keep the page out of shared caches.
+    head += "Cache-Control: no-store\r\n";
+    if (extraHeader != nullptr)
+        head += extraHeader;
+    head += "Connection: close\r\n\r\n";
+    return head + body;
+}
+
+std::string ErrorPage(int status, const char* message)
+{
+    const std::string title = std::to_string(status) + " " + StatusText(status);
+    return "<!DOCTYPE html>\n<html>\n<head>\n<meta charset=\"utf-8\">\n<title>" + title +
+           "</title>\n</head>\n<body>\n<h1>" + StatusText(status) + "</h1>\n<p>" + message +
+           "</p>\n</body>\n</html>\n";
+}
+
+void SetPageError(Reply* reply, int status, const char* result, const char* message)
+{
+    reply->httpStatus = status;
+    reply->result = result;
+    reply->text = HttpResponse(status, ErrorPage(status, message), status == 405 ? "Allow: GET\r\n" : nullptr);
+}
+
+void AnswerFeed(const Catalog& catalog, const std::string& line, RequestState state, Reply* reply)
+{
+    reply->kind = kKindFeed;
+    reply->text = kNoDataReply;
+    const std::string fields = line.substr(strlen(kFeedPrefix));
+    const size_t caret = fields.find('^');
+    reply->account = fields.substr(0, caret);
+    if (state == kRequestTooLong) {
+        reply->result = "too-long";
+        return;
+    }
+    if (caret == std::string::npos) {
+        reply->result = "malformed";
+        return;
+    }
+    const CatalogAccount* account = FindAccount(catalog, reply->account);
+    if (account == nullptr) {
+        reply->result = "unknown-account";
+        return;
+    }
+    if (!KeysEqual(fields.substr(caret + 1), account->key)) {
+        reply->result = "wrong-key";
+        return;
+    }
+    reply->result = "ok";
+    reply->text.clear();
+    reply->feed = &account->feed;
+}
+
+// True for "HTTP/1." and one digit: the versions whose request line this server reads.
+bool IsHttp1Version(const std::string& version)
+{
+    return version.size() == 8 && version.compare(0, 7, "HTTP/1.") == 0 && version[7] >= '0' && version[7] <= '9';
+}
+
+void AnswerPage(const Catalog& catalog, const CatalogNames& names, const std::string& line, bool lineComplete,
+                RequestState state, Reply* reply)
+{
+    reply->kind = kKindPage;
+    if (state == kRequestTooLong) {
+        if (lineComplete)
+            SetPageError(reply, 431, "too-long", "The request's header fields are too long.");
+        else
+            SetPageError(reply, 414, "too-long", "The address is too long.");
+        return;
+    }
+    const std::string rest = line.substr(strlen(kPagePrefix));
+    const size_t blank = rest.find(' ');
+    if (blank == std::string::npos || !IsHttp1Version(rest.substr(blank + 1)) || rest[0] != '/') {
+        SetPageError(reply, 400, "malformed", "The request could not be read.");
+        return;
+    }
+    std::string target = rest.substr(1, blank - 1);
+    const size_t query = target.find_first_of("?#");
+    if (query != std::string::npos)
+        target.resize(query);
+    // Browsers may send "^" as %5E; the decoded text is only ever compared with catalog texts.
+    std::string decoded;
+    if (!PercentDecode(target, &decoded)) {
+        SetPageError(reply, 400, "malformed", "The request could not be read.");
+        return;
+    }
+    const size_t first = decoded.find('^');
+    const size_t second = first == std::string::npos ? first : decoded.find('^', first + 1);
+    if (second == std::string::npos || decoded.find('^', second + 1) != std::string::npos) {
+        SetPageError(reply, 404, "not-found", "There is no such page.");
+        return;
+    }
+    const std::string path = decoded.substr(0, first);
+    reply->account = decoded.substr(first + 1, second - first - 1);
+    const CatalogAccount* account = FindAccount(catalog, reply->account);
+    // A wrong key and an unknown account look the same, and both are judged before the product, so
+    // that nothing about an account can be learnt without its key.
+    if (account == nullptr || !KeysEqual(decoded.substr(second + 1), account->key)) {
+        SetPageError(reply, 403, account == nullptr ? "unknown-account" : "wrong-key",
+                     "The account or its key is not known.");
+        return;
+    }
+    const auto found = account->byServerPath.find(path);
+    if (found == account->byServerPath.end()) {
+        SetPageError(reply, 404, "not-found", "This account has no product with that page.");
+        return;
+    }
+    reply->httpStatus = 200;
+    reply->result = "ok";
+    reply->text = HttpResponse(200, RenderProductPage(*account, account->products[found->second], names), nullptr);
+}
+
+// "METHOD /target HTTP/1.x" with a method other than GET, so that it gets an HTTP refusal rather
+// than a silent close.
+bool LooksLikeHttp(const std::string& line)
+{
+    const size_t blank = line.find(' ');
+    if (blank == std::string::npos || blank == 0 || blank > 16)
+        return false;
+    for (size_t i = 0; i < blank; ++i)
+        if (line[i] < 'A' || line[i] > 'Z')
+            return false;
+    const size_t last = line.rfind(' ');
+    return last > blank && IsHttp1Version(line.substr(last + 1));
+}
+
+} // namespace
+
+RequestState CheckRequest(const char* data, size_t size)
+{
+    const size_t lineSpan = size < kRequestLineMax ? size : kRequestLineMax;
+    const char* lf = (const char*)memchr(data, '\n', lineSpan);
+    if (lf == nullptr)
+        return size >= kRequestLineMax ? kRequestTooLong : kRequestPartial;
+    if (!StartsWith(data, size, kPagePrefix))
+        return kRequestComplete;
+    const std::string line = FirstLine(data, size);
+    if (line.find(" HTTP/") == std::string::npos)
+        return kRequestComplete;
+    // Header fields follow the line; the request ends at the first empty line.
+    for (const char* p = lf; p != nullptr && p < data + size;) {
+        const char* next = p + 1;
+        if (next < data + size && *next == '\n')
+            return kRequestComplete;
+        if (next + 1 < data + size && next[0] == '\r' && next[1] == '\n')
+            return kRequestComplete;
+        p = (const char*)memchr(next, '\n', (size_t)(data + size - next));
+    }
+    return size >= kRequestMax ? kRequestTooLong : kRequestPartial;
+}
+
+Reply AnswerRequest(const Catalog& catalog, const CatalogNames& names, const char* data, size_t size,
+                    RequestState state)
+{
+    Reply reply;
+    const std::string line = FirstLine(data, size);
+    const bool lineComplete = memchr(data, '\n', size) != nullptr;
+    if (StartsWith(data, size, kFeedPrefix)) {
+        AnswerFeed(catalog, line, state, &reply);
+    } else if (StartsWith(data, size, kPagePrefix)) {
+        AnswerPage(catalog, names, line, lineComplete, state, &reply);
+    } else if (lineComplete && LooksLikeHttp(line)) {
+        reply.kind = kKindPage;
+        SetPageError(&reply, 405, "method", "Only GET is served here.");
+    } else {
+        reply.result = state == kRequestTooLong ? "too-long" : "unknown";
+    }
+    return reply;
+}
+
+const char* ReplyData(const Reply& reply)
+{
+    return reply.feed != nullptr ? reply.feed->data() : reply.text.data();
+}
+
+size_t ReplySize(const Reply& reply)
+{
+    return reply.feed != nullptr ? reply.feed->size() : reply.text.size();
+}
+
+RequestKind KindOfStart(const char* data, size_t size)
+{
+    if (StartsWith(data, size, kFeedPrefix))
+        return kKindFeed;
+    if (StartsWith(data, size, kPagePrefix))
+        return kKindPage;
+    return kKindOther;
+}
+
+const char* KindName(RequestKind kind)
+{
+    switch (kind) {
+    case kKindFeed: return "feed";
+    case kKindPage: return "page";
+    default: return "other";
+    }
+}
+
+std::string RenderProductPage(const CatalogAccount& account, const CatalogProduct& product,
+                              const CatalogNames& names)
+{
+    std::string category = "category " + std::to_string(product.categoryId);
+    const auto categoryName = names.categories.find(product.categoryId);
+    if (categoryName != names.categories.end())
+        category = categoryName->second;
+    std::string currency = std::to_string(product.currencyId);
+    const auto currencyCode = names.currencies.find(product.currencyId);
+    if (currencyCode != names.currencies.end())
+        currency = currencyCode->second;
+    std::string web = "none";
+    if (!product.webAddress.empty()) {
+        const std::string address = EscapeHtml(product.webAddress);
+        web = "<a href=\"http://" + address + "\">" + address + "</a>";
+    }
+    const std::string name = EscapeHtml(product.name);
+    const std::string caption = EscapeHtml(account.caption);
+    std::string html = "<!DOCTYPE html>\n<html>\n<head>\n<meta charset=\"utf-8\">\n";
+    html += "<title>" + name + " - " + caption + "</title>\n</head>\n<body>\n";
+    html += "<h1>" + name + "</h1>\n<table>\n";
+    html += "<tr><th>Category</th><td>" + EscapeHtml(category) + "</td></tr>\n";
+    html += "<tr><th>Price</th><td>" + EscapeHtml(product.price) + " " + EscapeHtml(currency) + "</td></tr>\n";
+    html += "<tr><th>Status</th><td>" + std::string(StatusGroupName(StatusGroup(product.status))) + "</td></tr>\n";
+    html += "<tr><th>Web address</th><td>" + web + "</td></tr>\n";
+    html += "</table>\n<p>" + caption + "</p>\n</body>\n</html>\n";
+    return html;
+}

@@ -1,0 +1,52 @@
+// The feed server's two requests, told apart by their first bytes: the viewer's "VNP," feed request and
+// a browser's "GET" for a product page. Pure functions over bytes and the loaded catalog: no sockets.
+#pragma once
+
+#include <stddef.h>
+#include <string>
+
+#include "feed_catalog.h"
+
+// The viewer's request line is at most 57 bytes and a page address at most 255 characters; these
+// limits leave room for browsers' header fields while keeping every connection's buffer small.
+const size_t kRequestLineMax = 1024;  // the first line, its LF included
+const size_t kRequestMax = 8192;      // a page request's line and header fields
+
+// The whole reply of a refused feed request: the viewer shows "No Data" for it.
+extern const char kNoDataReply[];
+
+enum RequestState { kRequestPartial, kRequestComplete, kRequestTooLong };
+
+// Whether the bytes received so far make a whole request. A feed request (and anything that is not a
+// page request) ends at its first LF; a page request ends with the empty line after its header fields,
+// or at its first LF when it has no HTTP version (nothing follows such a line).
+RequestState CheckRequest(const char* data, size_t size);
+
+enum RequestKind { kKindFeed, kKindPage, kKindOther };
+
+struct Reply {
+    RequestKind kind = kKindOther;
+    std::string account;                // account id as the request named it, raw bytes; empty if none
+    const char* result = "unknown";     // for the log: ok, unknown-account, wrong-key, malformed, ...
+    int httpStatus = 0;                 // page replies only
+    const std::string* feed = nullptr;  // an account's feed, owned by the catalog; else text is sent
+    std::string text;                   // reply bytes when feed is null; empty: close without a reply
+};
+
+// Answers a request that CheckRequest found complete or too long. Nothing in a request ever names a
+// file: accounts, products and pages all come from the catalog loaded at start.
+Reply AnswerRequest(const Catalog& catalog, const CatalogNames& names, const char* data, size_t size,
+                    RequestState state);
+
+const char* ReplyData(const Reply& reply);
+size_t ReplySize(const Reply& reply);
+
+// The kind that a request's first bytes announce, for the log of a request that never became whole.
+RequestKind KindOfStart(const char* data, size_t size);
+
+// "feed", "page" or "other".
+const char* KindName(RequestKind kind);
+
+// The HTML page of one product (UTF-8), without the HTTP header.
+std::string RenderProductPage(const CatalogAccount& account, const CatalogProduct& product,
+                              const CatalogNames& names);

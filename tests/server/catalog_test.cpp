@@ -1,0 +1,383 @@
+// The catalog loader on real files: the feed lines it builds, code page 1252 conversion, the viewer's
+// limits at their boundaries, and the "file:line: reason" messages for every kind of bad entry.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "feed_catalog.h"
+#include "server_test_support.h"
+
+namespace {
+
+struct Loaded {
+    bool ok = false;
+    Catalog catalog;
+    std::vector<std::string> messages;  // "file:line: reason" with the scratch directory cut off
+};
+
+Loaded Load(const std::string& accounts, const std::vector<std::pair<std::string, std::string>>& products,
+            const CatalogNames& names = CatalogNames())
+{
+    ScratchCatalog scratch = MakeCatalog(accounts, products);
+    Loaded loaded;
+    std::vector<CatalogError> errors;
+    loaded.ok = LoadCatalog(scratch.dir, names, &loaded.catalog, &errors);
+    for (const CatalogError& error : errors) {
+        std::string message = FormatCatalogError(error);
+        if (message.compare(0, scratch.dir.size() + 1, scratch.dir + "/") == 0)
+            message = message.substr(scratch.dir.size() + 1);
+        loaded.messages.push_back(message);
+    }
+    RemoveTree(scratch.dir);
+    return loaded;
+}
+
+// One account "shop" with these product lines.
+Loaded LoadProducts(const std::string& productLines, const CatalogNames& names = CatalogNames())
+{
+    return Load("shop | secret | Corner Shop\n", {{"shop", productLines}}, names);
+}
+
+std::string Joined(const std::vector<std::string>& messages)
+{
+    std::string all;
+    for (const std::string& m : messages)
+        all += m + "\n";
+    return all;
+}
+
+TEST(feed_server_catalog, BuildsTheFeedFromAccountsAndProducts)
+{
+    const Loaded loaded = Load(
+        "# comment\n\n  demo | demo | Harbor Street Home Goods  \n"
+        "other|k-2|Other Shop\n",
+        {{"demo",
+          "# status | name | ...\n"
+          "new | Oak chair | 1110 | 89 | 840 | shop.example/oak | oak-chair\n"
+          "\n"
+          "sold-out|Stool|1110|1,234.50|978\n"
+          "13 | Lamp | 1410 | call us | 036 | | lamp\n"},
+         {"other", ""}});
+    ASSERT_TRUE(loaded.ok) << Joined(loaded.messages);
+    ASSERT_EQ(2u, loaded.catalog.accounts.size());
+    EXPECT_EQ(3u, loaded.catalog.productCount);
+
+    const CatalogAccount* demo = FindAccount(loaded.catalog, "demo");
+    ASSERT_NE(nullptr, demo);
+    EXPECT_EQ("demo", demo->key);
+    EXPECT_EQ("Harbor Street Home Goods\n"
+              ":2^Oak chair^1110^89^840^shop.example/oak^oak-chair^^^^#\n"
+              ":6^Stool^1110^1,234.50^978^^^^^^#\n"
+              ":13^Lamp^1410^call us^36^^lamp^^^^#\n",
+              demo->feed);
+    ASSERT_EQ(3u, demo->products.size());
+    EXPECT_EQ(2, demo->products[0].line);
+    EXPECT_EQ(5, demo->products[2].line);
+    EXPECT_EQ(2u, demo->byServerPath.at("lamp"));
+    EXPECT_EQ(0u, demo->byServerPath.at("oak-chair"));
+    EXPECT_EQ(0u, demo->byServerPath.count(""));
+
+    const CatalogAccount* other = FindAccount(loaded.catalog, "other");
+    ASSERT_NE(nullptr, other);
+    EXPECT_EQ("Other Shop\n", other->feed);
+    EXPECT_EQ(nullptr, FindAccount(loaded.catalog, "Demo"));
+}
+
+TEST(feed_server_catalog, ReadsWindowsLineEndsAndAByteOrderMark)
+{
+    const Loaded loaded = Load("\xEF\xBB\xBFshop | secret | Corner Shop\r\n",
+                               {{"shop", "\xEF\xBB\xBFnew | Chair | 1110 | 5 | 840\r\nsale | Desk | 1120 | 7 | 840\r\n"}});
+    ASSERT_TRUE(loaded.ok) << Joined(loaded.messages);
+    EXPECT_EQ("Corner Shop\n:2^Chair^1110^5^840^^^^^^#\n:5^Desk^1120^7^840^^^^^^#\n",
+              loaded.catalog.accounts[0].feed);
+}
+
+TEST(feed_server_catalog, WritesTheFeedInCodePage1252AndKeepsUtf8ForPages)
+{
+    const Loaded loaded = Load("shop | secret | Caf\xC3\xA9 Corner\n",
+                               {{"shop", "new | Cr\xC3\xA8me \xE2\x80\x93 \xE2\x82\xAC""5 | 1110 | \xC2\xA3""45 | 826\n"}});
+    ASSERT_TRUE(loaded.ok) << Joined(loaded.messages);
+    const CatalogAccount& shop = loaded.catalog.accounts[0];
+    EXPECT_EQ("Caf\xE9 Corner\n:2^Cr\xE8me \x96 \x80""5^1110^\xA3""45^826^^^^^^#\n", shop.feed);
+    EXPECT_EQ("Caf\xC3\xA9 Corner", shop.caption);
+    EXPECT_EQ("Cr\xC3\xA8me \xE2\x80\x93 \xE2\x82\xAC""5", shop.products[0].name);
+}
+
+TEST(feed_server_catalog, CountsLimitsInViewerCharactersNotUtf8Bytes)
+{
+    std::string name;
+    for (int i = 0; i < 127; ++i)
+        name += "\xC3\xA9";  // 254 bytes of UTF-8, 127 characters in the feed
+    Loaded loaded = LoadProducts("new | " + name + " | 1 | 1 | 840\n");
+    EXPECT_TRUE(loaded.ok) << Joined(loaded.messages);
+    loaded = LoadProducts("new | " + name + "e | 1 | 1 | 840\n");
+    EXPECT_FALSE(loaded.ok);
+    EXPECT_EQ("products/shop.txt:1: name is 128 characters, more than 127\n", Joined(loaded.messages));
+}
+
+TEST(feed_server_catalog, RejectsTextTheViewerCannotShow)
+{
+    struct Case {
+        const char* line;
+        const char* message;
+    } cases[] = {
+        {"new | \xE4\xB8\xAD chair | 1110 | 1 | 840", "products/shop.txt:1: character U+4E2D at column 7 is not in code page 1252"},
+        {"new | Chair \xFF | 1110 | 1 | 840", "products/shop.txt:1: invalid UTF-8 at column 13"},
+        {"new | Chair \xC3 | 1110 | 1 | 840", "products/shop.txt:1: invalid UTF-8 at column 13"},
+        {"new | Chair \xC0\xAF | 1110 | 1 | 840", "products/shop.txt:1: invalid UTF-8 at column 13"},
+        {"new | Chair \xED\xA0\x80 | 1110 | 1 | 840", "products/shop.txt:1: invalid UTF-8 at column 13"},
+        {"new | Chair \xC2\x85 | 1110 | 1 | 840", "products/shop.txt:1: character U+0085 at column 13 is not in code page 1252"},
+        {"new | Tab\there | 1110 | 1 | 840", "products/shop.txt:1: name holds the control character 0x09"},
+        {"new | Ctrl-Z \x1A | 1110 | 1 | 840", "products/shop.txt:1: name holds the control character 0x1A"},
+        {"new | Cr\r in name | 1110 | 1 | 840", "products/shop.txt:1: name holds the control character 0x0D"},
+    };
+    for (const Case& c : cases) {
+        const Loaded loaded = LoadProducts(std::string(c.line) + "\n");
+        EXPECT_FALSE(loaded.ok) << c.line;
+        EXPECT_EQ(std::string(c.message) + "\n", Joined(loaded.messages)) << c.line;
+    }
+}
+
+TEST(feed_server_catalog, RejectsProductsThatNoFeedLineCanHold)
+{
+    struct Case {
+        const char* line;
+        const char* reason;
+    } cases[] = {
+        {"new | Chair | 1110 | 1", "expected 5 to 7 fields"},
+        {"new | Chair | 1110 | 1 | 840 | a.example | p | extra", "expected 5 to 7 fields"},
+        {"fresh | Chair | 1110 | 1 | 840", "status \"fresh\" is not listed, new, sale, sold-out"},
+        {"1000 | Chair | 1110 | 1 | 840", "status \"1000\""},
+        {"-100 | Chair | 1110 | 1 | 840", "status \"-100\""},
+        {"- | Chair | 1110 | 1 | 840", "status \"-\""},
+        {"new |  | 1110 | 1 | 840", "name is empty"},
+        {"new | Up^Down | 1110 | 1 | 840", "name holds \"^\", which the feed uses between fields"},
+        {"new | Chair | 11x0 | 1 | 840", "category \"11x0\" is not a category id"},
+        {"new | Chair | 0 | 1 | 840", "category \"0\" is not a category id"},
+        {"new | Chair | -5 | 1 | 840", "category \"-5\""},
+        {"new | Chair | 01110 | 1 | 840", "category \"01110\""},
+        {"new | Chair | 99999999999 | 1 | 840", "category \"99999999999\""},
+        {"new | Chair | 1110 | 1^2 | 840", "price holds \"^\""},
+        {"new | Chair | 1110 | 12345678901234567890123456789012 | 840", "price is 32 characters, more than 31"},
+        {"new | Chair | 1110 | 1 | USD", "currency \"USD\" is not an ISO 4217 numeric code"},
+        {"new | Chair | 1110 | 1 | 1000", "currency \"1000\""},
+        {"new | Chair | 1110 | 1 | 000", "currency \"000\""},
+        {"new | Chair | 1110 | 1 | 840 | http://a.example", "must not have a scheme"},
+        {"new | Chair | 1110 | 1 | 840 | a.example/x y", "web address may hold only printable ASCII"},
+        {"new | Chair | 1110 | 1 | 840 | a.example/^ | p", "web address holds \"^\""},
+        {"new | Chair | 1110 | 1 | 840 | | /chair", "must not start with \"/\""},
+        {"new | Chair | 1110 | 1 | 840 | | ch air", "may hold only letters, digits and - . _ ~ /"},
+        {"new | Chair | 1110 | 1 | 840 | | ch?air", "may hold only letters"},
+        {"new | Chair | 1110 | 1 | 840 | | ch%5Eair", "may hold only letters"},
+        {"new | Chair | 1110 | 1 | 840 | | a/../b", "holds a \".\" or \"..\" segment"},
+        {"new | Chair | 1110 | 1 | 840 | | ./b", "holds a \".\" or \"..\" segment"},
+        {"new | Chair | 1110 | 1 | 840 | | a/..", "holds a \".\" or \"..\" segment"},
+    };
+    for (const Case& c : cases) {
+        const Loaded loaded = LoadProducts(std::string("# header\n") + c.line + "\n");
+        EXPECT_FALSE(loaded.ok) << c.line;
+        ASSERT_EQ(1u, loaded.messages.size()) << c.line;
+        EXPECT_EQ(0u, loaded.messages[0].find("products/shop.txt:2: ")) << loaded.messages[0];
+        EXPECT_NE(std::string::npos, loaded.messages[0].find(c.reason)) << loaded.messages[0];
+    }
+}
+
+TEST(feed_server_catalog, AcceptsTheViewerLimitsExactly)
+{
+    const std::string name127(127, 'n');
+    const std::string price31(31, '9');
+    // ":2^" name "^1^" price "^840^" web "^^^^^#": 12 marks and 5 digits leave 237 for the three texts.
+    const std::string web = std::string(237 - 127 - 31 - 1, 'w') + "x";
+    Loaded loaded = LoadProducts("new | " + name127 + " | 1 | " + price31 + " | 840 | " + web + "\n");
+    ASSERT_TRUE(loaded.ok) << Joined(loaded.messages);
+    EXPECT_EQ(254u, loaded.catalog.accounts[0].products[0].feedLine.size());
+
+    loaded = LoadProducts("new | " + name127 + " | 1 | " + price31 + " | 840 | " + web + "y\n");
+    EXPECT_FALSE(loaded.ok);
+    EXPECT_EQ("products/shop.txt:1: feed line would be 255 characters, more than 254\n", Joined(loaded.messages));
+
+    loaded = LoadProducts("new | Chair | 1 | " + std::string(32, '9') + " | 840\n");
+    EXPECT_FALSE(loaded.ok);
+    loaded = LoadProducts("-99 | Chair | 2147483647 | 1 | 999\n");
+    EXPECT_TRUE(loaded.ok) << Joined(loaded.messages);
+    EXPECT_EQ(":-99^Chair^2147483647^1^999^^^^^^#", loaded.catalog.accounts[0].products[0].feedLine);
+}
+
+TEST(feed_server_catalog, KeepsThePageAddressWithinTheViewerBuffer)
+{
+    // id (4) + key (6) + path may come to 225 characters; one more overflows the 256-byte address.
+    const std::string path215(215, 'p');
+    Loaded loaded = LoadProducts("new | A | 1 | 1 | 840 | | " + path215 + "\n");
+    EXPECT_TRUE(loaded.ok) << Joined(loaded.messages);
+    loaded = LoadProducts("new | A | 1 | 1 | 840 | | " + path215 + "q\n");
+    EXPECT_FALSE(loaded.ok);
+    EXPECT_NE(std::string::npos, Joined(loaded.messages).find("products/shop.txt:1: server path, id and key are 226 characters"));
+}
+
+TEST(feed_server_catalog, RejectsBadAccounts)
+{
+    struct Case {
+        const char* line;
+        const char* reason;
+    } cases[] = {
+        {"demo | demo", "expected 3 fields \"id | key | caption\", found 2"},
+        {"demo | demo | Shop | more", "found 4"},
+        {" | demo | Shop", "id \"\" must be letters, digits"},
+        {"de mo | demo | Shop", "id \"de mo\""},
+        {"de^mo | demo | Shop", "id \"de^mo\""},
+        {"../x | demo | Shop", "id \"../x\""},
+        {"demo | | Shop", "key \"\" must be letters"},
+        {"demo | de#mo | Shop", "key \"de#mo\""},
+        {"demo | 123456789012 | Shop", "key is 12 characters, more than 11"},
+        {"demo | demo | ", "caption is empty"},
+        {"demo | demo | <BODY><h1>Shop", "caption starts with \"<body><h1>\""},
+        {"demo | demo | Tab\tShop", "caption holds the control character 0x09"},
+    };
+    for (const Case& c : cases) {
+        const Loaded loaded = Load(std::string("ok | ok | Fine Shop\n") + c.line + "\n", {{"ok", ""}});
+        EXPECT_FALSE(loaded.ok) << c.line;
+        ASSERT_EQ(1u, loaded.messages.size()) << c.line << "\n" << Joined(loaded.messages);
+        EXPECT_EQ(0u, loaded.messages[0].find("accounts.txt:2: ")) << loaded.messages[0];
+        EXPECT_NE(std::string::npos, loaded.messages[0].find(c.reason)) << loaded.messages[0];
+    }
+
+    const std::string id39(39, 'i');
+    const std::string key11(11, 'k');
+    const std::string caption244(244, 'c');
+    Loaded loaded = Load(id39 + " | " + key11 + " | " + caption244 + "\n", {{id39, ""}});
+    EXPECT_TRUE(loaded.ok) << Joined(loaded.messages);
+    loaded = Load(id39 + "x | k | c\n", {{id39 + "x", ""}});
+    EXPECT_EQ("accounts.txt:1: id is 40 characters, more than 39\n", Joined(loaded.messages));
+    loaded = Load("a | k | " + caption244 + "c\n", {{"a", ""}});
+    EXPECT_EQ("accounts.txt:1: caption is 245 characters, more than 244\n", Joined(loaded.messages));
+    // A caret is harmless in the header line: only product lines are cut at "^".
+    loaded = Load("a | k | Shop ^ Co\n", {{"a", ""}});
+    EXPECT_TRUE(loaded.ok) << Joined(loaded.messages);
+}
+
+TEST(feed_server_catalog, RejectsRepeatedIdsAndServerPaths)
+{
+    Loaded loaded = Load("shop | a | One\nSHOP | b | Two\n", {{"shop", ""}});
+    EXPECT_EQ("accounts.txt:2: id \"SHOP\" is already used on line 1 (ids are compared without regard to case)\n",
+              Joined(loaded.messages));
+    loaded = LoadProducts("new | A | 1 | 1 | 840 | | same\nnew | B | 1 | 1 | 840 | | other\nnew | C | 1 | 1 | 840 | | same\n");
+    EXPECT_EQ("products/shop.txt:3: server path \"same\" is already used on line 1\n", Joined(loaded.messages));
+    // The same path in two accounts is fine: a page address always names its account.
+    loaded = Load("a | k | A\nb | k | B\n", {{"a", "new | A | 1 | 1 | 840 | | same\n"}, {"b", "new | B | 1 | 1 | 840 | | same\n"}});
+    EXPECT_TRUE(loaded.ok) << Joined(loaded.messages);
+}
+
+TEST(feed_server_catalog, NamesMissingFilesAndReportsEveryError)
+{
+    Loaded loaded = Load("a | k | A\nb | k | B\n", {{"a", ""}});
+    ASSERT_EQ(1u, loaded.messages.size());
+    EXPECT_EQ(0u, loaded.messages[0].find("products/b.txt: cannot be opened: ")) << loaded.messages[0];
+
+    loaded = Load("# nothing\n", {});
+    EXPECT_EQ("accounts.txt: holds no account\n", Joined(loaded.messages));
+
+    std::vector<CatalogError> errors;
+    Catalog catalog;
+    EXPECT_FALSE(LoadCatalog("/nonexistent-catalog-dir", CatalogNames(), &catalog, &errors));
+    ASSERT_EQ(1u, errors.size());
+    EXPECT_EQ(0u, FormatCatalogError(errors[0]).find("/nonexistent-catalog-dir/accounts.txt: cannot be opened: "));
+
+    loaded = LoadProducts("new | A | 1 | 1 | 840\nbad | B | 1 | 1 | 840\nnew | C | x | 1 | 840\nnew | D | 1 | 1 | 840\n"
+                          "new | E^ | 1 | 1 | 840\n");
+    EXPECT_FALSE(loaded.ok);
+    ASSERT_EQ(3u, loaded.messages.size()) << Joined(loaded.messages);
+    EXPECT_EQ(0u, loaded.messages[0].find("products/shop.txt:2: "));
+    EXPECT_EQ(0u, loaded.messages[1].find("products/shop.txt:3: "));
+    EXPECT_EQ(0u, loaded.messages[2].find("products/shop.txt:5: "));
+
+    std::string many;
+    for (int i = 0; i < 500; ++i)
+        many += "bad | A | 1 | 1 | 840\n";
+    loaded = LoadProducts(many);
+    EXPECT_FALSE(loaded.ok);
+    EXPECT_EQ(kCatalogErrorsMax, loaded.messages.size());
+}
+
+TEST(feed_server_catalog, ChecksIdsAgainstTheNameListsOnlyWhenTheyAreLoaded)
+{
+    const std::string line = "new | Chair | 9999 | 1 | 998\n";
+    EXPECT_TRUE(LoadProducts(line).ok);
+
+    CatalogNames names;
+    std::vector<CatalogError> errors;
+    ASSERT_TRUE(LoadCategoryNames(CategoriesFile(), &names, &errors)) << FormatCatalogError(errors.at(0));
+    Loaded loaded = LoadProducts(line, names);
+    EXPECT_EQ("products/shop.txt:1: category 9999 is not in the category list\n", Joined(loaded.messages));
+
+    names.haveCurrencies = true;
+    names.currencies[840] = "USD";
+    loaded = LoadProducts("new | Chair | 1110 | 1 | 998\n", names);
+    EXPECT_EQ("products/shop.txt:1: currency 998 is not in the ISO 4217 list\n", Joined(loaded.messages));
+    EXPECT_TRUE(LoadProducts("new | Chair | 1110 | 1 | 840\n", names).ok);
+}
+
+TEST(feed_server_catalog, ReadsTheCategoryAndCurrencyLists)
+{
+    CatalogNames names;
+    std::vector<CatalogError> errors;
+    ASSERT_TRUE(LoadCategoryNames(CategoriesFile(), &names, &errors));
+    EXPECT_EQ("Home & Garden > Furniture > Chairs", names.categories.at(1110));
+    EXPECT_GT(names.categories.size(), 100u);
+
+    const std::string dir = MakeScratchDir();
+    WriteTextFile(dir + "/bad-categories.txt", "# list\n1|A\nx|B\n1|C\n");
+    errors.clear();
+    EXPECT_FALSE(LoadCategoryNames(dir + "/bad-categories.txt", &names, &errors));
+    ASSERT_EQ(2u, errors.size());
+    EXPECT_EQ(dir + "/bad-categories.txt:3: expected \"id|Top > Middle > Leaf\"", FormatCatalogError(errors[0]));
+    EXPECT_EQ(dir + "/bad-categories.txt:4: category id 1 appears twice", FormatCatalogError(errors[1]));
+    EXPECT_FALSE(names.haveCategories);
+
+    // The layout of the iso-codes list, with a repeated numeric code and an entry without one.
+    WriteTextFile(dir + "/currencies.json",
+                  "{\n  \"4217\": [\n    {\n      \"alpha_3\": \"ALL\",\n      \"name\": \"Lek \\\"old\\\"\",\n"
+                  "      \"numeric\": \"008\"\n    },\n    {\"alpha_3\": \"XXA\", \"numeric\": \"008\"},\n"
+                  "    {\"alpha_3\": \"XTS\", \"name\": \"test\"},\n"
+                  "    {\"numeric\": \"978\", \"alpha_3\": \"EUR\"}\n  ]\n}\n");
+    errors.clear();
+    CatalogNames currencies;
+    ASSERT_TRUE(LoadCurrencyCodes(dir + "/currencies.json", &currencies, &errors));
+    EXPECT_TRUE(currencies.haveCurrencies);
+    EXPECT_EQ(2u, currencies.currencies.size());
+    EXPECT_EQ("ALL", currencies.currencies.at(8));
+    EXPECT_EQ("EUR", currencies.currencies.at(978));
+
+    WriteTextFile(dir + "/empty.json", "{\"4217\": []}");
+    errors.clear();
+    EXPECT_FALSE(LoadCurrencyCodes(dir + "/empty.json", &currencies, &errors));
+    EXPECT_EQ(dir + "/empty.json: holds no currency with \"alpha_3\" and \"numeric\"", FormatCatalogError(errors.at(0)));
+    RemoveTree(dir);
+
+    const char* system = "/usr/share/iso-codes/json/iso_4217.json";
+    CatalogNames iso;
+    errors.clear();
+    if (LoadCurrencyCodes(system, &iso, &errors)) {
+        EXPECT_EQ("USD", iso.currencies.at(840));
+        EXPECT_EQ("JPY", iso.currencies.at(392));
+        EXPECT_EQ("AUD", iso.currencies.at(36));
+    }
+}
+
+TEST(feed_server_catalog, GroupsStatusCodesAsTheViewerShowsThem)
+{
+    struct Case {
+        int code;
+        int group;
+    } cases[] = {
+        {2, kStatusNew}, {10, kStatusNew}, {-6, kStatusNew}, {5, kStatusSale}, {13, kStatusSale},
+        {-3, kStatusSale}, {6, kStatusSoldOut}, {14, kStatusSoldOut}, {0, kStatusListed}, {1, kStatusListed},
+        {3, kStatusListed}, {4, kStatusListed}, {7, kStatusListed}, {9, kStatusListed}, {15, kStatusListed},
+        {-99, kStatusSale}, {999, kStatusListed},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(c.group, StatusGroup(c.code)) << c.code;
+    EXPECT_STREQ("sold out", StatusGroupName(kStatusSoldOut));
+}
+
+} // namespace

@@ -1,0 +1,423 @@
+// Helpers of the feed server's tests: viewer-side feed reading, scratch catalogs, the server program
+// as a child process with its output collected, and blocking loopback clients with time limits.
+#include "server_test_support.h"
+
+#include <arpa/inet.h>
+#include <errno.h>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <signal.h>
+#include <spawn.h>
+#include <stdlib.h>
+#include <string.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/time.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <filesystem>
+
+extern char** environ;
+
+// ---- The viewer's side --------------------------------------------------------------------------
+
+ViewerFeed ReadFeedLikeViewer(const std::string& reply)
+{
+    ViewerFeed feed;
+    // The viewer's text-mode read ends at 0x1A.
+    const std::string text = reply.substr(0, reply.find('\x1A'));
+    std::vector<std::string> pieces;
+    for (size_t at = 0; at < text.size();) {
+        size_t length = 0;
+        while (length < 255 && at + length < text.size()) {
+            ++length;
+            if (text[at + length - 1] == '\n')
+                break;
+        }
+        std::string piece = text.substr(at, length);
+        piece.pop_back();  // the viewer drops the last character, whatever it is
+        pieces.push_back(piece);
+        at += length;
+    }
+    if (pieces.empty())
+        return feed;
+    std::string head = pieces[0].substr(0, 10);
+    for (char& c : head)
+        c = (char)tolower((unsigned char)c);
+    if (head == "<body><h1>") {
+        feed.noData = true;
+        return feed;
+    }
+    feed.caption = pieces[0];
+    for (size_t i = 1; i < pieces.size(); ++i) {
+        const std::string& line = pieces[i];
+        if (line.empty() || line[0] != ':' || line.back() != '#' || CountOf(line, "^") != 10) {
+            ++feed.skippedLines;
+            continue;
+        }
+        std::vector<std::string> fields;
+        size_t start = 1;
+        for (int f = 0; f < 7; ++f) {
+            const size_t caret = line.find('^', start);
+            fields.push_back(line.substr(start, caret - start));
+            start = caret + 1;
+        }
+        // The viewer's buffers: 4, 128, 40 and 32 bytes, the currency converted in place, 255 and 255.
+        const size_t limits[7] = {3, 127, 39, 31, (size_t)-1, 254, 254};
+        for (int f = 0; f < 7; ++f)
+            if (fields[f].size() > limits[f]) {
+                ++feed.overflowingLines;
+                break;
+            }
+        ViewerProduct product;
+        product.status = atoi(fields[0].c_str());
+        if (product.status > 6)
+            product.status -= 8;
+        product.name = fields[1];
+        product.categoryId = atoi(fields[2].c_str());
+        product.price = fields[3];
+        product.currencyId = atoi(fields[4].c_str());
+        product.webAddress = fields[5];
+        product.serverPath = fields[6];
+        feed.products.push_back(product);
+    }
+    return feed;
+}
+
+double ParsePriceLikeViewer(const std::string& price)
+{
+    double value = 0.0;
+    size_t i = 0;
+    for (; i < price.size() && price[i] != '.'; ++i) {
+        const char c = price[i];
+        if (c == ',')
+            continue;
+        if (c < '0' || c > '9')
+            return -1.0;
+        value = value * 10 + (c - '0');
+    }
+    if (i == price.size())
+        return value;
+    double scale = 0.1;
+    for (++i; i < price.size(); ++i) {
+        const char c = price[i];
+        if (c < '0' || c > '9')
+            return -1.0;
+        value += (c - '0') * scale;
+        scale /= 10;
+    }
+    return value;
+}
+
+// ---- Files ---------------------------------------------------------------------------------------
+
+std::string MakeScratchDir()
+{
+    const char* base = getenv("TMPDIR");
+    std::string pattern = std::string(base != nullptr && *base != '\0' ? base : "/tmp") + "/feed-server-test-XXXXXX";
+    std::vector<char> buffer(pattern.begin(), pattern.end());
+    buffer.push_back('\0');
+    if (mkdtemp(buffer.data()) == nullptr)
+        return "";
+    return buffer.data();
+}
+
+bool WriteTextFile(const std::string& path, const std::string& text)
+{
+    FILE* file = fopen(path.c_str(), "wb");
+    if (file == nullptr)
+        return false;
+    const bool ok = fwrite(text.data(), 1, text.size(), file) == text.size();
+    return fclose(file) == 0 && ok;
+}
+
+void RemoveTree(const std::string& dir)
+{
+    if (dir.empty())
+        return;
+    std::error_code ignored;
+    std::filesystem::remove_all(dir, ignored);
+}
+
+ScratchCatalog MakeCatalog(const std::string& accounts,
+                           const std::vector<std::pair<std::string, std::string>>& productFiles)
+{
+    ScratchCatalog catalog;
+    catalog.dir = MakeScratchDir();
+    mkdir((catalog.dir + "/products").c_str(), 0755);
+    WriteTextFile(catalog.dir + "/accounts.txt", accounts);
+    for (const auto& file : productFiles)
+        WriteTextFile(catalog.dir + "/products/" + file.first + ".txt", file.second);
+    return catalog;
+}
+
+// ---- The server program ------------------------------------------------------------------------
+
+namespace {
+
+void ReadPipe(ServerProcess* server, int fd, std::string* into, bool* closed)
+{
+    char chunk[4096];
+    for (;;) {
+        const ssize_t n = read(fd, chunk, sizeof chunk);
+        if (n < 0 && errno == EINTR)
+            continue;
+        std::lock_guard<std::mutex> hold(server->lock);
+        if (n <= 0) {
+            *closed = true;
+            server->changed.notify_all();
+            break;
+        }
+        into->append(chunk, (size_t)n);
+        server->changed.notify_all();
+    }
+    close(fd);
+}
+
+bool Spawn(const std::vector<std::string>& args, ServerProcess* server)
+{
+    int outPipe[2];
+    int errPipe[2];
+    if (pipe(outPipe) != 0)
+        return false;
+    if (pipe(errPipe) != 0) {
+        close(outPipe[0]);
+        close(outPipe[1]);
+        return false;
+    }
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, outPipe[1], 1);
+    posix_spawn_file_actions_adddup2(&actions, errPipe[1], 2);
+    posix_spawn_file_actions_addclose(&actions, outPipe[0]);
+    posix_spawn_file_actions_addclose(&actions, errPipe[0]);
+    const std::string program = ServerProgram();
+    std::vector<char*> argv;
+    argv.push_back(const_cast<char*>(program.c_str()));
+    for (const std::string& arg : args)
+        argv.push_back(const_cast<char*>(arg.c_str()));
+    argv.push_back(nullptr);
+    const int status = posix_spawn(&server->pid, program.c_str(), &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    close(outPipe[1]);
+    close(errPipe[1]);
+    if (status != 0) {
+        close(outPipe[0]);
+        close(errPipe[0]);
+        server->pid = -1;
+        return false;
+    }
+    server->outReader = std::thread(ReadPipe, server, outPipe[0], &server->out, &server->outClosed);
+    server->errReader = std::thread(ReadPipe, server, errPipe[0], &server->err, &server->errClosed);
+    return true;
+}
+
+// Waits for the exit, killing the program after the limit; joins the readers.
+int Reap(ServerProcess* server, int timeoutMs)
+{
+    int status = 0;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    bool killed = false;
+    for (;;) {
+        const pid_t done = waitpid(server->pid, &status, WNOHANG);
+        if (done == server->pid)
+            break;
+        if (done < 0)
+            return -1;
+        if (!killed && std::chrono::steady_clock::now() > deadline) {
+            kill(server->pid, SIGKILL);
+            killed = true;
+        }
+        usleep(10 * 1000);
+    }
+    server->pid = -1;
+    if (server->outReader.joinable())
+        server->outReader.join();
+    if (server->errReader.joinable())
+        server->errReader.join();
+    if (killed || !WIFEXITED(status))
+        return -1;
+    return WEXITSTATUS(status);
+}
+
+} // namespace
+
+bool StartServer(const std::vector<std::string>& args, ServerProcess* server)
+{
+    if (!Spawn(args, server))
+        return false;
+    std::unique_lock<std::mutex> hold(server->lock);
+    const bool listening = server->changed.wait_for(hold, std::chrono::seconds(20), [server] {
+        return server->out.find("feed-server: listening on") != std::string::npos || server->outClosed;
+    });
+    if (listening && server->out.find("feed-server: listening on") != std::string::npos)
+        return true;
+    hold.unlock();
+    kill(server->pid, SIGKILL);
+    Reap(server, 20000);
+    return false;
+}
+
+int StopServer(ServerProcess* server, int signalNumber)
+{
+    if (server->pid <= 0)
+        return -1;
+    kill(server->pid, signalNumber);
+    return Reap(server, 20000);
+}
+
+int RunServer(const std::vector<std::string>& args, std::string* out, std::string* err)
+{
+    ServerProcess server;
+    if (!Spawn(args, &server))
+        return -1;
+    const int status = Reap(&server, 20000);
+    *out = server.out;
+    *err = server.err;
+    return status;
+}
+
+bool WaitForOutput(ServerProcess* server, const std::string& needle, size_t count, int timeoutMs)
+{
+    std::unique_lock<std::mutex> hold(server->lock);
+    return server->changed.wait_for(hold, std::chrono::milliseconds(timeoutMs),
+                                    [&] { return CountOf(server->out, needle) >= count; });
+}
+
+std::string OutputOf(ServerProcess* server)
+{
+    std::lock_guard<std::mutex> hold(server->lock);
+    return server->out;
+}
+
+size_t CountOf(const std::string& text, const std::string& needle)
+{
+    size_t count = 0;
+    for (size_t at = text.find(needle); at != std::string::npos; at = text.find(needle, at + needle.size()))
+        ++count;
+    return count;
+}
+
+// ---- Loopback clients ----------------------------------------------------------------------------
+
+int ConnectTo(const char* address)
+{
+    const int fd = socket(AF_INET, SOCK_STREAM, 0);
+    if (fd < 0)
+        return -1;
+    struct timeval limit = {10, 0};
+    setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
+    setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &limit, sizeof limit);
+    sockaddr_in peer;
+    memset(&peer, 0, sizeof peer);
+    peer.sin_family = AF_INET;
+    peer.sin_port = htons(1360);
+    if (inet_pton(AF_INET, address, &peer.sin_addr) != 1 || connect(fd, (sockaddr*)&peer, sizeof peer) != 0) {
+        close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+bool SendAll(int fd, const std::string& bytes)
+{
+    size_t sent = 0;
+    while (sent < bytes.size()) {
+        const ssize_t n = send(fd, bytes.data() + sent, bytes.size() - sent, MSG_NOSIGNAL);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        sent += (size_t)n;
+    }
+    return true;
+}
+
+std::string ReceiveAll(int fd, ReplyEnd* end)
+{
+    std::string bytes;
+    char chunk[8192];
+    for (;;) {
+        const ssize_t n = recv(fd, chunk, sizeof chunk, 0);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n == 0) {
+            *end = kEndClosed;
+            return bytes;
+        }
+        if (n < 0) {
+            *end = errno == EAGAIN || errno == EWOULDBLOCK ? kEndTimeout : kEndReset;
+            return bytes;
+        }
+        bytes.append(chunk, (size_t)n);
+    }
+}
+
+std::string Exchange(const char* address, const std::string& request, ReplyEnd* end)
+{
+    ReplyEnd ignored = kEndReset;
+    ReplyEnd* how = end != nullptr ? end : &ignored;
+    *how = kEndReset;
+    const int fd = ConnectTo(address);
+    if (fd < 0)
+        return "";
+    std::string reply;
+    if (SendAll(fd, request))
+        reply = ReceiveAll(fd, how);
+    close(fd);
+    return reply;
+}
+
+void CloseSocket(int fd)
+{
+    if (fd >= 0)
+        close(fd);
+}
+
+bool SplitHttpResponse(const std::string& bytes, HttpResponse* response)
+{
+    const size_t end = bytes.find("\r\n\r\n");
+    if (end == std::string::npos)
+        return false;
+    response->headers.clear();
+    size_t start = 0;
+    bool first = true;
+    while (start < end) {
+        size_t stop = bytes.find("\r\n", start);
+        const std::string line = bytes.substr(start, stop - start);
+        if (first)
+            response->statusLine = line;
+        else
+            response->headers.push_back(line);
+        first = false;
+        start = stop + 2;
+    }
+    response->body = bytes.substr(end + 4);
+    return true;
+}
+
+std::string HeaderValue(const HttpResponse& response, const std::string& name)
+{
+    for (const std::string& header : response.headers)
+        if (header.size() > name.size() + 1 && strncasecmp(header.c_str(), name.c_str(), name.size()) == 0 &&
+            header[name.size()] == ':')
+            return header.substr(header.find_first_not_of(' ', name.size() + 1));
+    return "";
+}
+
+std::string ServerProgram()
+{
+    return FEED_SERVER_PROGRAM;
+}
+
+std::string SampleCatalogDir()
+{
+    return FEED_SERVER_SAMPLE_CATALOG;
+}
+
+std::string CategoriesFile()
+{
+    return FEED_SERVER_CATEGORIES;
+}

@@ -1,0 +1,112 @@
+// Helpers of the feed server's tests: the viewer's own reading of a feed and of a price, scratch
+// catalog directories, the real feed-server program as a child process, and loopback clients.
+#pragma once
+
+#include <sys/types.h>
+
+#include <condition_variable>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+// ---- The viewer's side --------------------------------------------------------------------------
+
+struct ViewerProduct {
+    int status = 0;  // already adjusted as the viewer does (8 off codes over 6)
+    std::string name;
+    int categoryId = 0;
+    std::string price;
+    int currencyId = 0;
+    std::string webAddress;
+    std::string serverPath;
+};
+
+struct ViewerFeed {
+    bool noData = false;
+    std::string caption;
+    std::vector<ViewerProduct> products;
+    int skippedLines = 0;     // lines the viewer ignores
+    int overflowingLines = 0; // product lines with a field longer than the viewer's buffer for it
+};
+
+// Reads a reply the way the viewer's parser does: pieces of at most 255 characters ending at a line
+// feed, the last character of each dropped, the no-data header, and the three product-line tests.
+ViewerFeed ReadFeedLikeViewer(const std::string& reply);
+
+// The viewer's price sorting value: -1.0 for a text it does not take as a price.
+double ParsePriceLikeViewer(const std::string& price);
+
+// ---- Files ---------------------------------------------------------------------------------------
+
+std::string MakeScratchDir();
+bool WriteTextFile(const std::string& path, const std::string& text);
+void RemoveTree(const std::string& dir);
+
+// A catalog directory with the given accounts.txt and products/<id>.txt files.
+struct ScratchCatalog {
+    std::string dir;
+};
+ScratchCatalog MakeCatalog(const std::string& accounts,
+                           const std::vector<std::pair<std::string, std::string>>& productFiles);
+
+// ---- The server program ------------------------------------------------------------------------
+
+// The feed-server program, run with its stdout and stderr collected by a reader thread each.
+struct ServerProcess {
+    pid_t pid = -1;
+    std::mutex lock;
+    std::condition_variable changed;
+    std::string out;
+    std::string err;
+    bool outClosed = false;
+    bool errClosed = false;
+    std::thread outReader;
+    std::thread errReader;
+};
+
+// Starts the program with these arguments and waits (at most 20 s) until it says it is listening.
+// False when it exits or stays silent instead; its output so far is then in out and err.
+bool StartServer(const std::vector<std::string>& args, ServerProcess* server);
+
+// Sends the signal and waits (at most 20 s) for the exit. Returns the exit status, or -1 when the
+// program was killed by a signal or had to be killed.
+int StopServer(ServerProcess* server, int signalNumber);
+
+// Runs the program to its end (at most 20 s); returns its exit status, or -1 as above.
+int RunServer(const std::vector<std::string>& args, std::string* out, std::string* err);
+
+// Waits (at most timeoutMs) until the stdout holds needle count times.
+bool WaitForOutput(ServerProcess* server, const std::string& needle, size_t count, int timeoutMs);
+std::string OutputOf(ServerProcess* server);
+
+size_t CountOf(const std::string& text, const std::string& needle);
+
+// ---- Loopback clients (port 1360) --------------------------------------------------------------
+
+// A connected socket, or -1. Every receive on it gives up after 10 s, so that no test can hang.
+int ConnectTo(const char* address);
+bool SendAll(int fd, const std::string& bytes);
+
+// How a reply ended: the server closed the connection, reset it, or sent nothing more for 10 s.
+enum ReplyEnd { kEndClosed, kEndReset, kEndTimeout };
+std::string ReceiveAll(int fd, ReplyEnd* end);
+
+// Connects, sends, receives until the server ends the connection. A failed connect gives "" and
+// kEndReset.
+std::string Exchange(const char* address, const std::string& request, ReplyEnd* end = nullptr);
+void CloseSocket(int fd);
+
+// The parts of an HTTP response; false when the bytes are not one.
+struct HttpResponse {
+    std::string statusLine;
+    std::vector<std::string> headers;
+    std::string body;
+};
+bool SplitHttpResponse(const std::string& bytes, HttpResponse* response);
+std::string HeaderValue(const HttpResponse& response, const std::string& name);
+
+// Where the tests find what they need, set by the build.
+std::string ServerProgram();
+std::string SampleCatalogDir();
+std::string CategoriesFile();
