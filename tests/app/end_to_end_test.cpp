@@ -60,25 +60,6 @@ void EndChild(Child* child)
     CloseHandle(child->output);
 }
 
-struct WindowSearch {
-    DWORD processId;
-    HWND found;
-};
-
-BOOL CALLBACK FindViewerWindow(HWND window, LPARAM lParam)
-{
-    WindowSearch* search = (WindowSearch*)lParam;
-    DWORD owner = 0;
-    GetWindowThreadProcessId(window, &owner);
-    char name[64];
-    if (owner == search->processId && GetClassNameA(window, name, sizeof name) &&
-        strcmp(name, "MainProd32WClass") == 0 && IsWindowVisible(window)) {
-        search->found = window;
-        return FALSE;
-    }
-    return TRUE;
-}
-
 // Product lines of one account's catalog file: every line but blanks and comments.
 int CatalogProducts(const std::string& path)
 {
@@ -112,23 +93,18 @@ TEST(EndToEnd, TheViewerListsTheBundledDemoAccountFromTheRealServer)
     std::string commandLine = "\"" + folder + "Vn_Products.exe\" " + ServerAddressText + "^demo^demo#";
     ASSERT_TRUE(CreateProcessA(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, folder.c_str(),
                                &startup, &viewer));
-    WindowSearch search = { viewer.dwProcessId, nullptr };
-    for (int tries = 0; tries < 300 && search.found == nullptr; ++tries) {
-        EnumWindows(FindViewerWindow, (LPARAM)&search);
-        if (search.found == nullptr)
-            Sleep(50);
-    }
-    ASSERT_NE(nullptr, search.found);
+    HWND window = WaitForViewerWindow(viewer.dwProcessId, 15000);
+    ASSERT_NE(nullptr, window);
 
     char title[256];
-    GetWindowTextA(search.found, title, sizeof title);
+    GetWindowTextA(window, title, sizeof title);
     EXPECT_STREQ("Harbor Street Home Goods Product's List", title);
-    HWND list = GetDlgItem(search.found, 105);
+    HWND list = GetDlgItem(window, 105);
     EXPECT_EQ(expectedRows, (int)SendMessageA(list, LVM_GETITEMCOUNT, 0, 0));
     // The server logged the viewer's request for the demo account.
     EXPECT_TRUE(ReadUntil(&server, "demo", &log)) << log;
 
-    PostMessageA(search.found, WM_CLOSE, 0, 0);
+    PostMessageA(window, WM_CLOSE, 0, 0);
     EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(viewer.hProcess, 15000));
     DWORD code = 1;
     GetExitCodeProcess(viewer.hProcess, &code);

@@ -16,25 +16,6 @@ struct RunningViewer {
     HWND window = nullptr;
 };
 
-struct EnumSearch {
-    DWORD processId;
-    HWND found;
-};
-
-BOOL CALLBACK FindOwnWindow(HWND window, LPARAM lParam)
-{
-    EnumSearch* search = (EnumSearch*)lParam;
-    DWORD owner = 0;
-    GetWindowThreadProcessId(window, &owner);
-    char name[64];
-    if (owner == search->processId && GetClassNameA(window, name, sizeof name) &&
-        strcmp(name, "MainProd32WClass") == 0 && IsWindowVisible(window)) {
-        search->found = window;
-        return FALSE;
-    }
-    return TRUE;
-}
-
 // Starts the viewer in folder and waits until its window is up.
 bool StartViewer(const std::string& folder, const char* argument, RunningViewer* viewer)
 {
@@ -44,14 +25,7 @@ bool StartViewer(const std::string& folder, const char* argument, RunningViewer*
     if (!CreateProcessA(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, folder.c_str(), &startup,
                         &viewer->process))
         return false;
-    WaitForInputIdle(viewer->process.hProcess, 10000);
-    for (int tries = 0; tries < 200 && viewer->window == nullptr; ++tries) {
-        EnumSearch search = { viewer->process.dwProcessId, nullptr };
-        EnumWindows(FindOwnWindow, (LPARAM)&search);
-        viewer->window = search.found;
-        if (viewer->window == nullptr)
-            Sleep(50);
-    }
+    viewer->window = WaitForViewerWindow(viewer->process.dwProcessId, 10000);
     return viewer->window != nullptr;
 }
 
@@ -183,9 +157,7 @@ TEST_F(ViewerProcess, DoesNotStartWithoutItsLookupLibraries)
             DWORD code = 0;
             GetExitCodeProcess(viewer.process.hProcess, &code);
             EXPECT_NE(0u, code) << library;
-            EnumSearch search = { viewer.process.dwProcessId, nullptr };
-            EnumWindows(FindOwnWindow, (LPARAM)&search);
-            EXPECT_EQ(nullptr, search.found);
+            EXPECT_EQ(nullptr, WaitForViewerWindow(viewer.process.dwProcessId, 0));
             CloseHandle(viewer.process.hThread);
             CloseHandle(viewer.process.hProcess);
         }

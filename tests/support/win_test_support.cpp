@@ -75,3 +75,33 @@ bool CopyRuntimeInto(const std::string& folder)
     FindClose(search);
     return ok;
 }
+
+struct WindowSearch {
+    DWORD processId;
+    HWND found;
+};
+
+static BOOL CALLBACK FindViewerWindow(HWND window, LPARAM lParam)
+{
+    WindowSearch* search = (WindowSearch*)lParam;
+    DWORD owner = 0;
+    GetWindowThreadProcessId(window, &owner);
+    char name[64];
+    if (owner == search->processId && GetClassNameA(window, name, sizeof name) &&
+        lstrcmpA(name, "MainProd32WClass") == 0 && IsWindowVisible(window)) {
+        search->found = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+HWND WaitForViewerWindow(DWORD processId, int timeoutMs)
+{
+    WindowSearch search = { processId, nullptr };
+    for (int waited = 0;; waited += 50) {
+        EnumWindows(FindViewerWindow, (LPARAM)&search);
+        if (search.found != nullptr || waited >= timeoutMs)
+            return search.found;
+        Sleep(50);
+    }
+}

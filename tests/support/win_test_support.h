@@ -21,3 +21,6 @@ void RemoveFolder(const std::string& folder);
 
 // Copies every file of bin into folder.
 bool CopyRuntimeInto(const std::string& folder);
+
+// Waits up to timeoutMs for the visible Products window of the given process; null if none came.
+HWND WaitForViewerWindow(DWORD processId, int timeoutMs);
