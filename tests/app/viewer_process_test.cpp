@@ -25,6 +25,7 @@ bool StartViewer(const std::string& folder, const char* argument, RunningViewer*
     if (!CreateProcessA(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, folder.c_str(), &startup,
                         &viewer->process))
         return false;
+    WaitForInputIdle(viewer->process.hProcess, 10000);
     viewer->window = WaitForViewerWindow(viewer->process.dwProcessId, 10000);
     return viewer->window != nullptr;
 }
@@ -44,14 +45,22 @@ int CloseViewer(RunningViewer* viewer)
     return (int)code;
 }
 
-// The colour on screen a few pixels inside the window's client area.
-COLORREF ClientPixel(HWND window)
+// The colour on screen a few pixels inside the window's client area, once the window has been
+// moved to a spot of its own (test programs run in parallel, and every viewer opens centred) and
+// has had time to paint: read until it shows the expected colour or two seconds have passed.
+COLORREF ClientPixel(HWND window, int left, int top, COLORREF expected)
 {
-    POINT inside = { 2, 2 };
-    ClientToScreen(window, &inside);
-    HDC screen = GetDC(nullptr);
-    COLORREF colour = GetPixel(screen, inside.x, inside.y);
-    ReleaseDC(nullptr, screen);
+    SetWindowPos(window, HWND_TOP, left, top, 0, 0, SWP_NOSIZE);
+    COLORREF colour = CLR_INVALID;
+    for (int waited = 0; waited <= 2000 && colour != expected; waited += 50) {
+        if (waited > 0)
+            Sleep(50);
+        POINT inside = { 2, 2 };
+        ClientToScreen(window, &inside);
+        HDC screen = GetDC(nullptr);
+        colour = GetPixel(screen, inside.x, inside.y);
+        ReleaseDC(nullptr, screen);
+    }
     return colour;
 }
 
@@ -94,7 +103,7 @@ TEST_F(ViewerProcess, OpensItsCentredWindowInTheSkinColoursAndClosesWithExitCode
 
     COLORREF expected = SkinBackground(folder + "Vn_Skin.dll");
     ASSERT_NE(GetSysColor(COLOR_WINDOW), expected) << "the real skin should not look like the fallback";
-    EXPECT_EQ(expected, ClientPixel(viewer.window));
+    EXPECT_EQ(expected, ClientPixel(viewer.window, 0, 0, expected));
     EXPECT_EQ(0, CloseViewer(&viewer));
 }
 
@@ -103,7 +112,7 @@ TEST_F(ViewerProcess, AnotherSkinBesideTheProgramChangesItsColours)
     ASSERT_TRUE(CopyFileA((TestDirectory() + "Vn_Skin.dll").c_str(), (folder + "Vn_Skin.dll").c_str(), FALSE));
     RunningViewer viewer;
     ASSERT_TRUE(StartViewer(folder, "127.0.0.23^acct^key#", &viewer));
-    EXPECT_EQ(RGB(255, 255, 255), ClientPixel(viewer.window));
+    EXPECT_EQ(RGB(255, 255, 255), ClientPixel(viewer.window, 640, 0, RGB(255, 255, 255)));
     EXPECT_EQ(0, CloseViewer(&viewer));
 }
 
@@ -112,7 +121,7 @@ TEST_F(ViewerProcess, StartsWithoutAnySkinInTheSystemColours)
     ASSERT_TRUE(DeleteFileA((folder + "Vn_Skin.dll").c_str()));
     RunningViewer viewer;
     ASSERT_TRUE(StartViewer(folder, "127.0.0.24^^#", &viewer));
-    EXPECT_EQ(GetSysColor(COLOR_WINDOW), ClientPixel(viewer.window));
+    EXPECT_EQ(GetSysColor(COLOR_WINDOW), ClientPixel(viewer.window, 0, 800, GetSysColor(COLOR_WINDOW)));
     EXPECT_EQ(0, CloseViewer(&viewer));
 }
 
