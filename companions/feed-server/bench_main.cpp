@@ -2,6 +2,8 @@
 // again for a bounded time, then print requests per second and latency percentiles.
 #include <asio.hpp>
 
+#include "feed_text.h"
+
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
@@ -134,16 +136,6 @@ double Percentile(const std::vector<unsigned>& sorted, double p)
         return 0.0;
     size_t index = (size_t)(p / 100.0 * (double)(sorted.size() - 1) + 0.5);
     return sorted[std::min(index, sorted.size() - 1)] / 1000.0;
-}
-
-bool ParseNumber(const char* text, long low, long high, long* value)
-{
-    char* end = nullptr;
-    const long v = strtol(text, &end, 10);
-    if (end == text || *end != '\0' || v < low || v > high)
-        return false;
-    *value = v;
-    return true;
 }
 
 void Usage()

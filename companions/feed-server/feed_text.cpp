@@ -3,6 +3,7 @@
 #include "feed_text.h"
 
 #include <stdio.h>
+#include <stdlib.h>
 
 namespace {
 
@@ -165,4 +166,14 @@ std::string LogSafe(const char* data, size_t size, size_t max)
     if (shown < size)
         out += "...";
     return out;
+}
+
+bool ParseNumber(const char* text, long low, long high, long* value)
+{
+    char* end = nullptr;
+    const long v = strtol(text, &end, 10);
+    if (end == text || *end != '\0' || v < low || v > high)
+        return false;
+    *value = v;
+    return true;
 }

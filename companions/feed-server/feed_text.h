@@ -24,3 +24,6 @@ bool PercentDecode(const std::string& text, std::string* decoded);
 // A copy for a log line: printable ASCII other than blanks and backslashes kept, every other byte as
 // \xNN, cut after max bytes of input with "..." appended; "-" for an empty text.
 std::string LogSafe(const char* data, size_t size, size_t max);
+
+// A whole decimal option value within [low, high]; false for anything else (sign-only, trailing text).
+bool ParseNumber(const char* text, long low, long high, long* value);

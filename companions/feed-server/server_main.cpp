@@ -258,16 +258,6 @@ void Usage(FILE* out)
           out);
 }
 
-bool ParseNumber(const char* text, long low, long high, long* value)
-{
-    char* end = nullptr;
-    const long v = strtol(text, &end, 10);
-    if (end == text || *end != '\0' || v < low || v > high)
-        return false;
-    *value = v;
-    return true;
-}
-
 // Returns 0 to go on, otherwise the exit status.
 int ParseOptions(int argc, char** argv, Options* options)
 {

@@ -8,7 +8,7 @@ import os
 import sys
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "tools"))
-from cpp_literal import c_string  # noqa: E402
+from table_writing import c_string, write_if_complete  # noqa: E402
 
 # Longest full name in code page 1252 characters; kCategoryFullNameMax in category_lookup.h matches it.
 FULL_NAME_MAX = 127
@@ -107,17 +107,6 @@ def render_table(records, source_name):
         lines.append("    " + ", ".join(str(ordinal) for ordinal in by_id[start:start + 16]) + ",")
     lines += ["};", ""]
     return "\n".join(lines)
-
-
-def write_if_complete(path, text):
-    """Writes through a temporary file, so a failed run never leaves half a table for the compiler."""
-    directory = os.path.dirname(path)
-    if directory:
-        os.makedirs(directory, exist_ok=True)
-    temporary = path + ".tmp"
-    with open(temporary, "w", encoding="ascii", newline="\n") as out:
-        out.write(text)
-    os.replace(temporary, path)
 
 
 def main(argv):

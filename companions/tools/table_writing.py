@@ -1,5 +1,7 @@
-# C++ string literals for the companions' generated tables.
+# C++ string literals and safe writing for the companions' generated tables.
 """Shared by the table generators of the lookup libraries."""
+
+import os
 
 
 def c_string(text):
@@ -15,3 +17,14 @@ def c_string(text):
         else:
             out.append("\\%03o" % byte)
     return '"' + "".join(out) + '"'
+
+
+def write_if_complete(path, text):
+    """Writes through a temporary file, so a failed run never leaves half a table for the compiler."""
+    directory = os.path.dirname(path)
+    if directory:
+        os.makedirs(directory, exist_ok=True)
+    temporary = path + ".tmp"
+    with open(temporary, "w", encoding="ascii", newline="\n") as out:
+        out.write(text)
+    os.replace(temporary, path)
