@@ -7,6 +7,32 @@ PRODUCTS_PACKAGES=(
   g++-mingw-w64-i686 wine wine32:i386 xvfb xauth x11-utils imagemagick libasio-dev
 )
 
+# Seconds between attempts at the package indexes; the set-up test makes it 0.
+PRODUCTS_APT_RETRY_DELAY=${PRODUCTS_APT_RETRY_DELAY:-3}
+
+# The first lines apt printed as errors, for a message that says why.
+apt_errors() {
+  grep -E '^(E|Err):' "$1" | head -3 | sed 's/^/  /'
+}
+
+# Fetches the package indexes, up to three times. Mirrors mid-sync fail one index or another; when
+# some indexes still failed after the last try apt has the rest, and the install may well manage.
+update_package_indexes() {
+  local log=$1 attempt
+  for attempt in 1 2 3; do
+    $sudo apt-get update -q >"$log" 2>&1 && return 0
+    [ "$attempt" -lt 3 ] && sleep "$PRODUCTS_APT_RETRY_DELAY"
+  done
+  if grep -q 'Some index files failed to download' "$log"; then
+    echo "warning: some package indexes failed to download; going on with the others:" >&2
+    apt_errors "$log" >&2
+    return 0
+  fi
+  echo "error: apt-get update failed:" >&2
+  apt_errors "$log" >&2
+  return 1
+}
+
 ensure_packages() {
   local missing=() package
   for package in "${PRODUCTS_PACKAGES[@]}"; do
@@ -19,10 +45,33 @@ ensure_packages() {
   if ! dpkg --print-foreign-architectures | grep -qx i386; then
     $sudo dpkg --add-architecture i386
   fi
-  $sudo apt-get update -q >/dev/null
-  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -q --no-install-recommends "${missing[@]}" >/dev/null
+  local log
+  log=$(mktemp)
+  if ! update_package_indexes "$log"; then
+    rm -f "$log"
+    echo "error: could not install ${missing[*]}" >&2
+    return 1
+  fi
+  local install=($sudo env DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends)
+  if "${install[@]}" "${missing[@]}" >"$log" 2>&1; then
+    rm -f "$log"
+    return 0
+  fi
+  # A missing security index leaves amd64 libraries newer than their i386 twins ("held broken
+  # packages"); the base release has both at one version.
+  local release
+  release=$(. /etc/os-release 2>/dev/null && echo "${VERSION_CODENAME:-}")
+  release=${release:-bookworm}
+  echo "The install failed; trying once more preferring the base release ($release)." >&2
+  if "${install[@]}" -t "$release" "${missing[@]}" >"$log" 2>&1; then
+    rm -f "$log"
+    return 0
+  fi
+  echo "error: could not install ${missing[*]}:" >&2
+  apt_errors "$log" >&2
+  rm -f "$log"
+  return 1
 }
-
 # Starts a private Xvfb on the first free display and exports DISPLAY; XVFB_PID names it.
 start_display() {
   local fifo
