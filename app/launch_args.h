@@ -1,11 +1,13 @@
 // The viewer's single command-line argument, "<ServerHost>^<AccountId>^<AccountKey>#", split into fields.
 #pragma once
 
+#include "common/facts.h"
+
 struct LaunchArgs {
-    char commandLine[60]; // the argument as received, cut to capacity
-    char ServerHost[28];  // dotted IPv4 address of the feed server, or empty
-    char AccountId[40];   // first account field, forwarded verbatim
-    char AccountKey[12];  // second account field, forwarded verbatim
+    char commandLine[COMMAND_LINE_CAPACITY]; // the argument as received, cut to capacity
+    char ServerHost[SERVER_HOST_CAPACITY];   // dotted IPv4 address of the feed server, or empty
+    char AccountId[ACCOUNT_ID_CAPACITY];     // first account field, forwarded verbatim
+    char AccountKey[ACCOUNT_KEY_CAPACITY];   // second account field, forwarded verbatim
 };
 
 // The fields of this run: written once at start-up, read-only afterwards.

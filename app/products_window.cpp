@@ -5,7 +5,7 @@
 
 #include "app/launch_args.h"
 #include "app/products_layout.h"
-#include "app/skin.h"
+#include "common/look.h"
 #include "feed/feed_fetch.h"
 #include "feed/product_list.h"
 #include "listview/product_list_view.h"
@@ -13,29 +13,36 @@
 const char ProductsClassName[] = "MainProd32WClass";
 const char ProductsTitle[] = "   Products";
 
-// Window state for the whole run: set at registration and creation, released at teardown.
-static HINSTANCE moduleInstance;
-static COLORREF backgroundColour;
-static COLORREF listTextColour;
-static HBRUSH backgroundBrush; // class background; deleted at teardown
-static HFONT defaultGuiFont;   // stock object, never deleted
-static HWND productList;       // the list view, control IDC_PRODUCT_LIST
+static HWND productList; // the list view, control IDC_PRODUCT_LIST, from creation to teardown
 
-HINSTANCE ProductsInstance() { return moduleInstance; }
-COLORREF BackgroundColour() { return backgroundColour; }
-COLORREF ListTextColour() { return listTextColour; }
-HBRUSH BackgroundBrush() { return backgroundBrush; }
-HFONT DefaultGuiFont() { return defaultGuiFont; }
+// Reads the spooled feed: titles the window after its header ("  No Data" for a reply without
+// data), builds the product list and fills the list view from it. The spool file is deleted.
+static void ParseFeed(HWND window, HWND list)
+{
+    InitCommonControls();
+    char title[FEED_TITLE_CAPACITY];
+    FeedOutcome outcome;
+    if (!ReadSpoolFile(title, sizeof title, &outcome))
+        return;
+    SetWindowTextA(window, title);
+    if (outcome == FEED_PRODUCT_LIST)
+        FillProductListView(list);
+}
 
-// The creation sequence: runs before the window is first shown.
+// The creation sequence: runs before the window is first shown. No step stops it.
 static BOOL OnCreate(HWND window, LPCREATESTRUCT)
 {
-    defaultGuiFont = (HFONT)GetStockObject(DEFAULT_GUI_FONT);
+    SetLookFont((HFONT)GetStockObject(DEFAULT_GUI_FONT));
     RECT client;
     GetClientRect(window, &client);
-    productList = CreateProductListView(window, &client);
-    StartNetworking(); // goes on without networking: the fetch then finds no socket
-    FetchFeed(window, productList, TheLaunchArgs.ServerHost);
+    productList = CreateProductListView(window, &client, TheLook());
+    if (StartNetworking())
+        LoadMenuBitmaps();
+    // The skin has given all it has; closing it lets another be dropped in while the program runs.
+    CloseSkin();
+    // Without networking the fetch finds no socket and leaves the window as it is.
+    if (FetchFeed(TheLaunchArgs.ServerHost, TheLaunchArgs.AccountId, TheLaunchArgs.AccountKey))
+        ParseFeed(window, productList);
     CenterWindow(window, nullptr, FALSE);
     return TRUE;
 }
@@ -69,10 +76,7 @@ static void OnDestroy(HWND)
     SendMessageA(productList, LVM_DELETEALLITEMS, 0, 0);
     FreeProducts();
     WSACleanup(); // also after a failed start-up
-    if (backgroundBrush != nullptr) {
-        DeleteObject(backgroundBrush);
-        backgroundBrush = nullptr;
-    }
+    DeleteBackgroundBrush();
     DestroyProductImageList(productList);
     productList = nullptr;
     PostQuitMessage(0);
@@ -106,21 +110,17 @@ static LRESULT CALLBACK ProductsWindowProc(HWND window, UINT message, WPARAM wPa
 BOOL RegisterProductsClass(HINSTANCE instance)
 {
     // Without a skin the window takes the system's window colours.
-    SkinColours colours = { GetSysColor(COLOR_WINDOW), GetSysColor(COLOR_WINDOWTEXT) };
-    ReadSkinColours(SkinLibraryName, &colours);
-    backgroundColour = colours.background;
-    listTextColour = colours.listText;
-    backgroundBrush = CreateSolidBrush(backgroundColour);
+    OpenSkin(SkinLibraryName);
 
     WNDCLASSA windowClass = {};
     windowClass.lpfnWndProc = ProductsWindowProc;
     windowClass.hInstance = instance;
     windowClass.hCursor = LoadCursor(nullptr, IDC_ARROW);
-    windowClass.hbrBackground = backgroundBrush;
+    windowClass.hbrBackground = TheLook().backgroundBrush;
     windowClass.lpszClassName = ProductsClassName;
     if (RegisterClassA(&windowClass) == 0) {
-        DeleteObject(backgroundBrush);
-        backgroundBrush = nullptr;
+        DeleteBackgroundBrush();
+        CloseSkin();
         return FALSE;
     }
     return TRUE;
@@ -128,7 +128,7 @@ BOOL RegisterProductsClass(HINSTANCE instance)
 
 HWND CreateProductsWindow(HINSTANCE instance, int showCommand)
 {
-    moduleInstance = instance;
+    SetLookInstance(instance);
     HWND window = CreateWindowExA(WS_EX_TOOLWINDOW, ProductsClassName, ProductsTitle,
                                   WS_OVERLAPPED | WS_THICKFRAME, CW_USEDEFAULT, CW_USEDEFAULT, 630, 210,
                                   nullptr, nullptr, instance, nullptr);

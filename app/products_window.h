@@ -1,16 +1,17 @@
-// The Products window: the program's only top-level window, its class, layout, routing and teardown.
+// The Products window: the program's only top-level window, its class, creation sequence, layout,
+// routing and teardown. The one place where the subsystems are wired together.
 #pragma once
 
 #include <windows.h>
 #include <commctrl.h>
 
-// Control ids shared with the other subsystems.
-enum { IDC_PRODUCT_LIST = 105, IDC_CLOSE_BUTTON = 201 };
+#include "common/facts.h"
 
 extern const char ProductsClassName[]; // "MainProd32WClass"
 extern const char ProductsTitle[];     // "   Products", the title until a feed names the list
 
-// Registers the window class in the skin's background colour. Returns FALSE when it cannot.
+// Opens the skin, takes its colours and registers the window class with its background brush.
+// Returns FALSE when the class cannot be registered.
 BOOL RegisterProductsClass(HINSTANCE instance);
 
 // Creates the window (the whole creation sequence runs here), shows it and updates it once.
@@ -22,10 +23,3 @@ void CenterWindow(HWND window, HWND reference, BOOL repaint);
 
 // Passes the product list's notifications on to their handlers; returns the handler's result.
 LRESULT RouteNotification(HWND window, int controlId, NMHDR* header);
-
-// Process-wide state of the window, for the subsystems that draw or create children.
-HINSTANCE ProductsInstance();
-COLORREF BackgroundColour();
-COLORREF ListTextColour();
-HBRUSH BackgroundBrush();
-HFONT DefaultGuiFont();

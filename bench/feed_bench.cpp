@@ -20,7 +20,6 @@
 #include "companions/countries/money_lookup.h"
 #include "feed/feed_fetch.h"
 #include "feed/feed_format.h"
-#include "feed/feed_parser.h"
 #include "feed/product_list.h"
 #include "listview/list_rules.h"
 #include "listview/product_list_view.h"
@@ -92,7 +91,7 @@ Figures RunViewer()
     double start = NowMs();
     SOCKET sock = ConnectToServer(TheLaunchArgs.ServerHost);
     double connected = NowMs();
-    SendRequest(sock);
+    SendRequest(sock, TheLaunchArgs.AccountId, TheLaunchArgs.AccountKey);
     SpoolReply(sock, SpoolFileName);
     closesocket(sock);
     double received = NowMs();

@@ -1,19 +1,38 @@
 // Feed retrieval on the UI thread, but for the blocking connect, which runs on a short-lived worker
-// so that a silent server costs at most ten seconds.
+// so that a silent server costs at most the connect limit.
 #include "feed/feed_fetch.h"
 
 #include <stdio.h>
 #include <string.h>
 
-#include "app/launch_args.h"
-#include "app/skin.h"
 #include "common/text.h"
-#include "feed/feed_parser.h"
 
-char ServerAddress[32];
-ConnectBlock TheConnectBlock;
+char ServerAddress[SERVER_ADDRESS_CAPACITY];
 const char SpoolFileName[] = "Pra.vnl";
-ReplyLimits TheReplyLimits = { REPLY_SILENCE_MS, REPLY_MAX_BYTES };
+
+static const FetchLimits DefaultFetchLimits = { CONNECT_TIMEOUT_MS, REPLY_SILENCE_MS, REPLY_MAX_BYTES };
+static FetchLimits fetchLimits = DefaultFetchLimits; // the limits in force
+
+// Shared by the UI thread and the connect worker; the done event orders their accesses.
+struct ConnectBlock {
+    SOCKET sock;         // the stream socket to connect
+    int connected;       // 1 once the worker starts, 0 when its connect failed
+    sockaddr_in address; // the server, port 1360
+    HANDLE doneEvent;    // auto-reset, unnamed: signalled when the connect call has returned
+    int timeoutMs;       // time allowed for the connect
+    HANDLE workerThread; // ended forcibly when the time runs out
+};
+static ConnectBlock connectBlock; // the one connect of the run
+
+const FetchLimits& CurrentFetchLimits()
+{
+    return fetchLimits;
+}
+
+void SetFetchLimits(const FetchLimits* limits)
+{
+    fetchLimits = limits != nullptr ? *limits : DefaultFetchLimits;
+}
 
 int StartNetworking()
 {
@@ -26,11 +45,11 @@ int StartNetworking()
         MessageBoxA(nullptr, "Wrong WinSock Version", "Product", MB_OK);
         return 0;
     }
-    LoadMenuBitmaps();
     return 1;
 }
 
-DWORD WINAPI ConnectWorker(LPVOID parameter)
+// Thread routine of the connect; exit code 1.
+static DWORD WINAPI ConnectWorker(LPVOID parameter)
 {
     ConnectBlock* block = (ConnectBlock*)parameter;
     block->connected = 1;
@@ -47,13 +66,13 @@ SOCKET ConnectToServer(const char* host)
     if (sock == INVALID_SOCKET)
         return INVALID_SOCKET;
 
-    ConnectBlock* block = &TheConnectBlock;
+    ConnectBlock* block = &connectBlock;
     ZeroMemory(&block->address, sizeof block->address);
     block->address.sin_family = AF_INET;
     block->address.sin_addr.s_addr = inet_addr(ServerAddress); // dotted form only, no name lookup
     block->address.sin_port = htons(FEED_PORT);
     block->sock = sock;
-    block->timeoutMs = CONNECT_TIMEOUT_MS;
+    block->timeoutMs = fetchLimits.connectMs;
     // Unnamed, so that two viewers running at once never satisfy each other's wait.
     block->doneEvent = CreateEventA(nullptr, FALSE, FALSE, nullptr);
     block->workerThread = nullptr;
@@ -83,11 +102,10 @@ SOCKET ConnectToServer(const char* host)
     return sock;
 }
 
-bool SendRequest(SOCKET sock)
+bool SendRequest(SOCKET sock, const char* accountId, const char* accountKey)
 {
     char request[60];
-    size_t length = FormatText(request, sizeof request, "VNP,%s^%s\r\n", TheLaunchArgs.AccountId,
-                               TheLaunchArgs.AccountKey);
+    size_t length = FormatText(request, sizeof request, "VNP,%s^%s\r\n", accountId, accountKey);
     return send(sock, request, (int)length, 0) != SOCKET_ERROR;
 }
 
@@ -99,13 +117,13 @@ bool SpoolReply(SOCKET sock, const char* path)
         return false;
     setvbuf(spool, nullptr, _IOFBF, SPOOL_BUFFER);
     // A receive that waits longer than the silence limit fails, which ends the reply like a close.
-    DWORD silence = (DWORD)TheReplyLimits.silenceMs;
+    DWORD silence = (DWORD)fetchLimits.silenceMs;
     setsockopt(sock, SOL_SOCKET, SO_RCVTIMEO, (const char*)&silence, sizeof silence);
     // The reply is handled in chunks of up to 1024 bytes, each written as a string: a zero byte ends
     // what is kept of its chunk. One receive takes many chunks at once, since each call is costly.
     static char received[64 * REPLY_CHUNK];
     long long total = 0;
-    while (total < TheReplyLimits.maxBytes) {
+    while (total < fetchLimits.maxBytes) {
         int count = recv(sock, received, sizeof received, 0);
         if (count == 0 || count == SOCKET_ERROR)
             break;
@@ -120,17 +138,31 @@ bool SpoolReply(SOCKET sock, const char* path)
     return true;
 }
 
-void FetchFeed(HWND window, HWND list, const char* host)
+bool FetchFeed(const char* host, const char* accountId, const char* accountKey)
 {
     SOCKET sock = ConnectToServer(host);
     if (sock == INVALID_SOCKET)
-        return;
-    if (!SendRequest(sock)) {
+        return false;
+    if (!SendRequest(sock, accountId, accountKey)) {
         closesocket(sock);
-        return;
+        return false;
     }
     bool spooled = SpoolReply(sock, SpoolFileName);
     closesocket(sock);
-    if (spooled)
-        ParseFeed(window, list);
+    return spooled;
+}
+
+bool ReadSpoolFile(char* title, size_t titleCapacity, FeedOutcome* outcome)
+{
+    // Text mode turns the stored CR LF back into LF and stops at byte 0x1A.
+    FILE* spool = fopen(SpoolFileName, "rt");
+    if (spool == nullptr) {
+        remove(SpoolFileName);
+        return false;
+    }
+    setvbuf(spool, nullptr, _IOFBF, SPOOL_BUFFER);
+    *outcome = ReadFeed(spool, title, titleCapacity);
+    fclose(spool);
+    remove(SpoolFileName);
+    return true;
 }

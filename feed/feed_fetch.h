@@ -5,44 +5,44 @@
 #include <winsock.h>
 #include <windows.h>
 
-// The server address actually used: the launch host, or "127.0.0.1" when that is empty.
-extern char ServerAddress[32];
+#include "common/facts.h"
+#include "feed/feed_format.h"
 
-// Shared by the UI thread and the connect worker; the done event orders their accesses.
-struct ConnectBlock {
-    SOCKET sock;         // the stream socket to connect
-    int connected;       // 1 once the worker starts, 0 when its connect failed
-    sockaddr_in address; // the server, port 1360
-    HANDLE doneEvent;    // auto-reset, unnamed: signalled when the connect call has returned
-    int timeoutMs;       // time allowed for the connect
-    HANDLE workerThread; // ended forcibly when the time runs out
-};
-extern ConnectBlock TheConnectBlock;
+// The server address actually used: the launch host, or "127.0.0.1" when that is empty. Written
+// at the start of each fetch; the link menu builds server page addresses from it.
+extern char ServerAddress[SERVER_ADDRESS_CAPACITY];
 
 extern const char SpoolFileName[]; // "Pra.vnl", in the current directory
-enum { FEED_PORT = 1360, CONNECT_TIMEOUT_MS = 10000, REPLY_CHUNK = 1024 };
+enum { REPLY_CHUNK = 1024 };
 enum { SPOOL_BUFFER = 64 * 1024 }; // stdio buffer of the spool file, both ways
 
-// Bounds on a reply, which otherwise ends only when the server closes the connection: no real
+// Bounds on a fetch. The reply otherwise ends only when the server closes the connection: no real
 // feed goes silent this long or grows this large, so what arrived by then is taken as the reply.
-struct ReplyLimits {
-    int silenceMs;
-    long long maxBytes;
+struct FetchLimits {
+    int connectMs;      // time allowed for the connect
+    int silenceMs;      // longest wait for the next part of the reply
+    long long maxBytes; // largest reply kept
 };
-extern ReplyLimits TheReplyLimits;
-enum { REPLY_SILENCE_MS = 15000 };
+enum { CONNECT_TIMEOUT_MS = 10000, REPLY_SILENCE_MS = 15000 };
 const long long REPLY_MAX_BYTES = 128LL * 1024 * 1024;
 
-// WinSock 1.1 start-up, then the four menu bitmaps. Returns 1, or 0 after telling the user why not.
+// The limits in force; tests shorten them. Null restores the defaults above.
+const FetchLimits& CurrentFetchLimits();
+void SetFetchLimits(const FetchLimits* limits);
+
+// WinSock 1.1 start-up. Returns 1, or 0 after telling the user why not.
 int StartNetworking();
 
-// Fetches, spools and parses the feed: titles window and fills list. Silent on every failure.
-void FetchFeed(HWND window, HWND list, const char* host);
+// Connects to host (empty: the local machine), sends the request line for the account and spools
+// the whole reply to SpoolFileName. Returns true when the spool file was written; every failure
+// before that is silent and leaves no spool file.
+bool FetchFeed(const char* host, const char* accountId, const char* accountKey);
 
-// Thread routine of the connect; exit code 1.
-DWORD WINAPI ConnectWorker(LPVOID block);
-
-// The steps of FetchFeed, for the benchmark that times them one by one.
-SOCKET ConnectToServer(const char* host);     // INVALID_SOCKET on any failure or time-out
-bool SendRequest(SOCKET sock);                // the request line for the launch account
+// The steps of FetchFeed, for the tests and the benchmark that time them one by one.
+SOCKET ConnectToServer(const char* host); // INVALID_SOCKET on any failure or time-out
+bool SendRequest(SOCKET sock, const char* accountId, const char* accountKey);
 bool SpoolReply(SOCKET sock, const char* path); // the whole reply into path, in text mode
+
+// Reads the spool file into the product list and title, then deletes it. Returns false, title
+// untouched, when the file cannot be opened.
+bool ReadSpoolFile(char* title, size_t titleCapacity, FeedOutcome* outcome);

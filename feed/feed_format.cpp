@@ -89,9 +89,7 @@ bool ParseProductLine(const char* line, FeedProduct* product)
     }
     char number[FEED_TITLE_CAPACITY];
     CopyTextN(number, sizeof number, field[0], fieldLength[0]);
-    product->status = ParseDecimal(number);
-    if (product->status > 6)
-        product->status -= 8;
+    product->status = AdjustStatus(ParseDecimal(number));
     CopyTextN(product->name, sizeof product->name, field[1], fieldLength[1]);
     CopyTextN(number, sizeof number, field[2], fieldLength[2]);
     product->categoryId = ParseDecimal(number);

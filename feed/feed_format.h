@@ -5,22 +5,18 @@
 #include <stddef.h>
 #include <stdio.h>
 
-// The parser reads at most this many characters at a time, line feed included; longer lines
-// arrive in pieces, and each piece is judged as a line of its own.
-enum { FEED_READ_CHARS = 255 };
+#include "common/facts.h"
 
-// Title capacity, terminator included; " Product's List" always fits after a cut caption.
-enum { FEED_TITLE_CAPACITY = 260 };
 
 extern const char NoDataTitle[];     // "  No Data"
 extern const char ListTitleSuffix[]; // " Product's List"
 
 // One product as a product line gives it, fields already converted and cut to capacity.
 struct FeedProduct {
-    int status; // adjusted: codes above 6 have 8 subtracted
-    char name[128];
+    int status; // adjusted by AdjustStatus
+    char name[PRODUCT_NAME_CAPACITY];
     int categoryId;
-    char price[32];
+    char price[PRODUCT_PRICE_CAPACITY];
     int currencyId;
     char webAddress[256];
     char serverPath[256];

@@ -3,11 +3,13 @@
 
 #include <stddef.h>
 
+#include "common/facts.h"
+
 struct ProductRecord {
-    char name[128];       // product name
-    char price[32];       // price text exactly as the feed gives it
-    char webAddress[255]; // web address without a scheme prefix
-    char serverPath[255]; // path of the product's page on the feed server
+    char name[PRODUCT_NAME_CAPACITY];              // product name
+    char price[PRODUCT_PRICE_CAPACITY];            // price text exactly as the feed gives it
+    char webAddress[PRODUCT_WEB_ADDRESS_CAPACITY]; // web address without a scheme prefix
+    char serverPath[PRODUCT_SERVER_PATH_CAPACITY]; // path of the product's page on the feed server
     int status;           // status code, already adjusted by the parser
     int categoryId;       // key into the category library
     int currencyId;       // key into the country library

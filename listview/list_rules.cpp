@@ -11,10 +11,20 @@ int StatusImageIndex(int status)
     }
 }
 
-ColumnWidths ProductColumnWidths(int clientWidth, int averageCharWidth)
+enum { STATUS_COLUMN_WIDTH = 70, SHARED_COLUMNS = 4 };
+
+int InitialColumnWidth(ColumnWidthRule rule, int averageCharWidth)
 {
-    const int statusWidth = 70;
+    return rule == WIDTH_STATUS ? STATUS_COLUMN_WIDTH : 4 * averageCharWidth;
+}
+
+int ColumnWidth(ColumnWidthRule rule, int clientWidth, int averageCharWidth)
+{
     const int priceWidth = 8 * averageCharWidth;
-    const int shared = (clientWidth - priceWidth - statusWidth) / 4;
-    return ColumnWidths{ { statusWidth, shared, shared, priceWidth, shared, shared } };
+    switch (rule) {
+    case WIDTH_STATUS: return STATUS_COLUMN_WIDTH;
+    case WIDTH_PRICE: return priceWidth;
+    case WIDTH_SHARED: break;
+    }
+    return (clientWidth - priceWidth - STATUS_COLUMN_WIDTH) / SHARED_COLUMNS;
 }

@@ -14,10 +14,16 @@ enum {
 // The status image of a code; only its lowest three bits count, negative codes included.
 int StatusImageIndex(int status);
 
-// The widths of the six columns for a list client width and an average character width. The
-// Status column is fixed, Price takes 8 characters and the other four share the rest; a narrow
-// list gives negative widths, which are returned unclamped.
-struct ColumnWidths {
-    int width[6];
+// How a column's width follows the list's client width W and the average character width a.
+enum ColumnWidthRule {
+    WIDTH_STATUS, // fixed 70 pixels
+    WIDTH_PRICE,  // 4 a at first, then 8 a
+    WIDTH_SHARED, // 4 a at first, then an equal share of what the Status and Price columns leave
 };
-ColumnWidths ProductColumnWidths(int clientWidth, int averageCharWidth);
+
+// A column's width before the first resize.
+int InitialColumnWidth(ColumnWidthRule rule, int averageCharWidth);
+
+// A column's width after a resize. The four shared columns take (W - 8 a - 70) / 4 each, truncated
+// toward zero; a narrow list gives negative widths, which are returned unclamped.
+int ColumnWidth(ColumnWidthRule rule, int clientWidth, int averageCharWidth);

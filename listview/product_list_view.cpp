@@ -2,37 +2,82 @@
 // or through the lookup libraries, when the control asks for it.
 #include "listview/product_list_view.h"
 
-#include "app/products_window.h"
-#include "app/skin.h"
+#include "common/facts.h"
 #include "common/text.h"
 #include "companions/category/category_lookup.h"
 #include "companions/countries/money_lookup.h"
-#include "listview/list_rules.h"
 
-HIMAGELIST ProductImageList;
+static HIMAGELIST productImages; // status and header images; destroyed once, at teardown
 
 // Six bitmaps, in image-index order, from the skin.
 static const char* const SkinImageNames[] = { "Prod1", "Prod2", "Prod3", "Prod4", "Prod5", "Prod6" };
 
-struct ColumnSpec {
-    const char* header; // null for the image-only columns
-    int image;          // header image, or -1
-    int charWidths;     // initial width in average character widths
+static const char* NameText(const ProductRecord* record, char*, size_t)
+{
+    return record->name;
+}
+
+static const char* CategoryText(const ProductRecord* record, char*, size_t)
+{
+    return func32_Get_FullName(func32_Get_IDToOrd(record->categoryId));
+}
+
+// "price [money]", the only composed texts, so the only ones that need the caller's buffer. Without
+// a buffer there is no text (null).
+static const char* FormatPrice(const ProductRecord* record, const char* money, char* buffer, size_t capacity)
+{
+    if (buffer == nullptr)
+        return nullptr;
+    FormatText(buffer, capacity, "%s [%s]", record->price, money);
+    return buffer;
+}
+
+static const char* PriceText(const ProductRecord* record, char* buffer, size_t capacity)
+{
+    return FormatPrice(record, func32_Get_MoneyName(record->currencyId), buffer, capacity);
+}
+
+// The Price tip names the money in full, where the cell gives its short name.
+static const char* PriceTipText(const ProductRecord* record, char* buffer, size_t capacity)
+{
+    return FormatPrice(record, func32_Get_MoneyNameL(record->currencyId), buffer, capacity);
+}
+
+static const char* WebAddressText(const ProductRecord* record, char*, size_t)
+{
+    return record->webAddress;
+}
+
+static const char* ServerPathText(const ProductRecord* record, char*, size_t)
+{
+    return record->serverPath;
+}
+
+// The Price column sorts in three passes: as text, by value, by currency.
+static const ProductColumn Columns[PRODUCT_COLUMN_COUNT] = {
+    { "Status", -1, WIDTH_STATUS, nullptr, TIP_NEVER, nullptr, { 0, SORT_PASS_NONE } },
+    { "Product", -1, WIDTH_SHARED, NameText, TIP_WHEN_CLIPPED, NameText, { 1, SORT_PASS_NONE } },
+    { "Category", -1, WIDTH_SHARED, CategoryText, TIP_WHEN_CLIPPED, CategoryText, { 2, SORT_PASS_NONE } },
+    { "Price", -1, WIDTH_PRICE, PriceText, TIP_ALWAYS, PriceTipText, { 3, 8, 9 } },
+    { nullptr, IMAGE_HEADER_WEB, WIDTH_SHARED, WebAddressText, TIP_WHEN_CLIPPED, WebAddressText,
+      { 4, SORT_PASS_NONE } },
+    { nullptr, IMAGE_HEADER_SERVER, WIDTH_SHARED, ServerPathText, TIP_WHEN_CLIPPED, ServerPathText,
+      { 5, SORT_PASS_NONE } },
 };
 
-static const ColumnSpec Columns[6] = {
-    { "Status", -1, 0 },   // fixed 70 pixels
-    { "Product", -1, 4 },
-    { "Category", -1, 4 },
-    { "Price", -1, 4 },
-    { nullptr, IMAGE_HEADER_WEB, 4 },
-    { nullptr, IMAGE_HEADER_SERVER, 4 },
-};
+const ProductColumn& ProductColumnAt(int column)
+{
+    return Columns[column];
+}
+
+HIMAGELIST ProductImages()
+{
+    return productImages;
+}
 
 // A missing bitmap adds nothing, so the later ones move down an index, as the skin's order decides.
-static void LoadSkinImages(HIMAGELIST images)
+static void LoadSkinImages(HIMAGELIST images, HMODULE skin)
 {
-    HMODULE skin = LoadLibraryA(SkinLibraryName);
     if (skin == nullptr)
         return;
     for (const char* name : SkinImageNames) {
@@ -42,7 +87,6 @@ static void LoadSkinImages(HIMAGELIST images)
         ImageList_Add(images, bitmap, nullptr);
         DeleteObject(bitmap);
     }
-    FreeLibrary(skin);
 }
 
 // The average character width of the window's display context, with its default font.
@@ -57,10 +101,10 @@ static int AverageCharWidth(HWND window)
 
 static void InsertColumns(HWND list, int averageCharWidth)
 {
-    for (int i = 0; i < 6; ++i) {
+    for (int i = 0; i < PRODUCT_COLUMN_COUNT; ++i) {
         LVCOLUMNA column = {};
         column.iSubItem = i;
-        column.cx = i == 0 ? 70 : Columns[i].charWidths * averageCharWidth;
+        column.cx = InitialColumnWidth(Columns[i].width, averageCharWidth);
         if (Columns[i].header != nullptr) {
             column.mask = LVCF_FMT | LVCF_WIDTH | LVCF_TEXT | LVCF_SUBITEM;
             column.fmt = LVCFMT_LEFT;
@@ -68,27 +112,27 @@ static void InsertColumns(HWND list, int averageCharWidth)
         } else {
             column.mask = LVCF_FMT | LVCF_WIDTH | LVCF_SUBITEM | LVCF_IMAGE;
             column.fmt = LVCFMT_IMAGE;
-            column.iImage = Columns[i].image;
+            column.iImage = Columns[i].headerImage;
         }
         SendMessageA(list, LVM_INSERTCOLUMNA, i, (LPARAM)&column);
     }
 }
 
-HWND CreateProductListView(HWND window, const RECT* client)
+HWND CreateProductListView(HWND window, const RECT* client, const Look& look)
 {
-    ProductImageList = ImageList_Create(66, 16, ILC_COLORDDB, 6, 0);
-    if (ProductImageList != nullptr)
-        LoadSkinImages(ProductImageList);
+    productImages = ImageList_Create(66, 16, ILC_COLORDDB, 6, 0);
+    if (productImages != nullptr)
+        LoadSkinImages(productImages, look.skin);
 
     HWND list = CreateWindowExA(WS_EX_CLIENTEDGE, WC_LISTVIEWA, "", WS_CHILD | WS_VISIBLE | LVS_REPORT, 5, 5,
                                 client->right - client->left - 10, client->bottom - client->top - 30, window,
-                                (HMENU)(INT_PTR)IDC_PRODUCT_LIST, ProductsInstance(), nullptr);
+                                (HMENU)(INT_PTR)IDC_PRODUCT_LIST, look.instance, nullptr);
     if (list == nullptr)
         return nullptr;
     SendMessageA(list, LVM_SETEXTENDEDLISTVIEWSTYLE, 0, LVS_EX_FULLROWSELECT | LVS_EX_TRACKSELECT);
-    SendMessageA(list, LVM_SETIMAGELIST, LVSIL_SMALL, (LPARAM)ProductImageList);
-    SendMessageA(list, WM_SETFONT, (WPARAM)DefaultGuiFont(), 1);
-    SendMessageA(list, LVM_SETTEXTCOLOR, 0, (LPARAM)ListTextColour());
+    SendMessageA(list, LVM_SETIMAGELIST, LVSIL_SMALL, (LPARAM)productImages);
+    SendMessageA(list, WM_SETFONT, (WPARAM)look.guiFont, 1);
+    SendMessageA(list, LVM_SETTEXTCOLOR, 0, (LPARAM)look.colours.listText);
     InsertColumns(list, AverageCharWidth(window));
     return list;
 }
@@ -100,10 +144,12 @@ void LayoutProductColumns(HWND window)
         return;
     RECT client;
     GetClientRect(list, &client);
-    ColumnWidths widths = ProductColumnWidths(client.right - client.left, AverageCharWidth(window));
+    int averageCharWidth = AverageCharWidth(window);
     // Only the low 16 bits carry the width; a negative width goes through as its 16-bit pattern.
-    for (int i = 0; i < 6; ++i)
-        SendMessageA(list, LVM_SETCOLUMNWIDTH, i, MAKELPARAM((WORD)widths.width[i], 0));
+    for (int i = 0; i < PRODUCT_COLUMN_COUNT; ++i) {
+        int width = ColumnWidth(Columns[i].width, client.right - client.left, averageCharWidth);
+        SendMessageA(list, LVM_SETCOLUMNWIDTH, i, MAKELPARAM((WORD)width, 0));
+    }
 }
 
 int FillProductListView(HWND list)
@@ -147,28 +193,16 @@ LRESULT OnGetDispInfo(NMLVDISPINFOA* request)
 {
     LVITEMA& item = request->item;
     const ProductRecord* record = (const ProductRecord*)item.lParam;
-    if (record == nullptr)
+    if (record == nullptr || item.iSubItem < 0 || item.iSubItem >= PRODUCT_COLUMN_COUNT)
         return 0;
-    switch (item.iSubItem) {
-    case 1:
-        item.pszText = (char*)record->name;
-        break;
-    case 2:
-        item.pszText = (char*)func32_Get_FullName(func32_Get_IDToOrd(record->categoryId));
-        break;
-    case 3:
-        // The only composed text: formatted into the control's own buffer and cut to its size.
-        if (item.pszText != nullptr && item.pszText != LPSTR_TEXTCALLBACKA && item.cchTextMax > 0)
-            FormatText(item.pszText, (size_t)item.cchTextMax, "%s [%s]", record->price,
-                       func32_Get_MoneyName(record->currencyId));
-        break;
-    case 4:
-        item.pszText = (char*)record->webAddress;
-        break;
-    case 5:
-        item.pszText = (char*)record->serverPath;
-        break;
-    }
+    CellTextRule text = Columns[item.iSubItem].cellText;
+    if (text == nullptr)
+        return 0;
+    // Composed texts go into the control's own buffer, cut to its size.
+    bool hasBuffer = item.pszText != nullptr && item.pszText != LPSTR_TEXTCALLBACKA && item.cchTextMax > 0;
+    const char* shown = text(record, hasBuffer ? item.pszText : nullptr, hasBuffer ? (size_t)item.cchTextMax : 0);
+    if (shown != nullptr)
+        item.pszText = (char*)shown;
     return 0;
 }
 
@@ -176,7 +210,7 @@ void DestroyProductImageList(HWND list)
 {
     if (list != nullptr)
         SendMessageA(list, LVM_SETIMAGELIST, LVSIL_SMALL, 0);
-    if (ProductImageList != nullptr)
-        ImageList_Destroy(ProductImageList);
-    ProductImageList = nullptr;
+    if (productImages != nullptr)
+        ImageList_Destroy(productImages);
+    productImages = nullptr;
 }

@@ -1,17 +1,40 @@
-// The product list view (control 105): its image list, six columns, the fill and the cell texts.
+// The product list view (control 105): its image list, the column table, the fill and the cell texts.
 #pragma once
 
 #include <windows.h>
 #include <commctrl.h>
 
+#include "common/look.h"
 #include "feed/product_list.h"
+#include "listview/list_rules.h"
 
-// Status and header images; owned by the Products window, which destroys it once at teardown.
-extern HIMAGELIST ProductImageList;
+// A cell's text for a record: the record's own text or the library's, or a text formatted into
+// buffer (capacity bytes, cut to fit) and returned.
+typedef const char* (*CellTextRule)(const ProductRecord* record, char* buffer, size_t capacity);
 
-// Creates the image list and the list view as child 105 of window, sized from its client rectangle,
-// and inserts the columns. Returns the list view (null when it could not be created).
-HWND CreateProductListView(HWND window, const RECT* client);
+// When hovering a cell shows its text in a tooltip.
+enum TipRule { TIP_NEVER, TIP_WHEN_CLIPPED, TIP_ALWAYS };
+
+enum { PRODUCT_COLUMN_COUNT = 6, MAX_SORT_PASSES = 3, SORT_PASS_NONE = -1 };
+
+// One column of the list: everything that differs between columns is said here and nowhere else.
+struct ProductColumn {
+    const char* header;             // header text, or null for a column titled by its image
+    int headerImage;                // that column's header image, else -1
+    ColumnWidthRule width;          // initial width and width after each resize
+    CellTextRule cellText;          // null: the cell shows no text (the Status image only)
+    TipRule tip;                    // when the cell's tooltip is given
+    CellTextRule tipText;           // the tooltip's text
+    int sortKeys[MAX_SORT_PASSES];  // the keys of its sort passes, in order; SORT_PASS_NONE ends them
+};
+
+// The column at index 0 to 5.
+const ProductColumn& ProductColumnAt(int column);
+
+// Creates the image list (from the open skin) and the list view as child 105 of window, sized from
+// its client rectangle, in the look's instance, font and text colour, and inserts the columns.
+// Returns the list view (null when it could not be created).
+HWND CreateProductListView(HWND window, const RECT* client, const Look& look);
 
 // Sets the six column widths from the list view's current client width.
 void LayoutProductColumns(HWND window);
@@ -24,6 +47,9 @@ ProductRecord* GetItemRecord(HWND list, int item);
 
 // Supplies a cell's text from its record when the control asks for it.
 LRESULT OnGetDispInfo(NMLVDISPINFOA* request);
+
+// Status and header images; the Products window has them destroyed once, at teardown.
+HIMAGELIST ProductImages();
 
 // Detaches the image list from the list view (which would otherwise destroy it too) and destroys it.
 void DestroyProductImageList(HWND list);

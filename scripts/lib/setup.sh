@@ -12,7 +12,7 @@ PRODUCTS_APT_RETRY_DELAY=${PRODUCTS_APT_RETRY_DELAY:-3}
 
 # The first lines apt printed as errors, for a message that says why.
 apt_errors() {
-  grep -E '^(E|Err):' "$1" | head -3 | sed 's/^/  /'
+  grep -E '^(E|Err):' "$1" | head -3 | sed 's/^/  /' || true
 }
 
 # Fetches the package indexes, up to three times. Mirrors mid-sync fail one index or another; when
@@ -60,7 +60,7 @@ ensure_packages() {
   # A missing security index leaves amd64 libraries newer than their i386 twins ("held broken
   # packages"); the base release has both at one version.
   local release
-  release=$(. /etc/os-release 2>/dev/null && echo "${VERSION_CODENAME:-}")
+  release=$( (. /etc/os-release && echo "${VERSION_CODENAME:-}") 2>/dev/null || true)
   release=${release:-bookworm}
   echo "The install failed; trying once more preferring the base release ($release)." >&2
   if "${install[@]}" -t "$release" "${missing[@]}" >"$log" 2>&1; then

@@ -10,7 +10,7 @@
 
 #include "app/launch_args.h"
 #include "app/products_window.h"
-#include "app/skin.h"
+#include "common/look.h"
 #include "feed/product_list.h"
 #include "win_test_support.h"
 
@@ -53,13 +53,13 @@ TEST_F(ProductsWindowTest, ClassIsRegisteredInTheSkinColours)
     EXPECT_EQ(nullptr, info.hIcon);
     EXPECT_EQ(LoadCursor(nullptr, IDC_ARROW), info.hCursor);
     EXPECT_EQ(nullptr, info.lpszMenuName);
-    ASSERT_EQ(BackgroundBrush(), info.hbrBackground);
+    ASSERT_EQ(TheLook().backgroundBrush, info.hbrBackground);
 
     LOGBRUSH brush = {};
     ASSERT_EQ((int)sizeof brush, GetObjectA(info.hbrBackground, sizeof brush, &brush));
     EXPECT_EQ((UINT)BS_SOLID, brush.lbStyle);
     EXPECT_EQ(RGB(255, 255, 255), brush.lbColor);
-    EXPECT_EQ(RGB(255, 0, 0), ListTextColour());
+    EXPECT_EQ(RGB(255, 0, 0), TheLook().colours.listText);
 }
 
 TEST_F(ProductsWindowTest, IsACentredToolWindowOfTheGivenSize)
@@ -238,7 +238,7 @@ TEST_F(ProductsWindowTest, NetworkingStartUpLoadsTheMenuIconsAndTeardownDeletesT
 {
     HBITMAP kept[MENU_BITMAP_COUNT];
     for (int slot = 0; slot < MENU_BITMAP_COUNT; ++slot) {
-        kept[slot] = MenuBitmaps[slot];
+        kept[slot] = TheLook().menuBitmaps[slot];
         ASSERT_NE(nullptr, kept[slot]) << "slot " << slot;
         BITMAP info = {};
         ASSERT_EQ((int)sizeof info, GetObjectA(kept[slot], sizeof info, &info));
@@ -247,7 +247,7 @@ TEST_F(ProductsWindowTest, NetworkingStartUpLoadsTheMenuIconsAndTeardownDeletesT
     }
     DestroyWindow(window);
     for (int slot = 0; slot < MENU_BITMAP_COUNT; ++slot) {
-        EXPECT_EQ(nullptr, MenuBitmaps[slot]);
+        EXPECT_EQ(nullptr, TheLook().menuBitmaps[slot]);
         BITMAP info = {};
         EXPECT_EQ(0, GetObjectA(kept[slot], sizeof info, &info)) << "slot " << slot << " was not deleted";
     }
@@ -260,7 +260,7 @@ TEST_F(ProductsWindowTest, SystemCloseTearsDownFreesProductsAndQuitsWithZero)
     SendMessageA(window, WM_CLOSE, 0, 0);
     EXPECT_FALSE(IsWindow(window));
     EXPECT_EQ(nullptr, ProductListHead());
-    EXPECT_EQ(nullptr, BackgroundBrush());
+    EXPECT_EQ(nullptr, TheLook().backgroundBrush);
     int quitCode = -1;
     EXPECT_TRUE(PumpMessages(&quitCode));
     EXPECT_EQ(0, quitCode);

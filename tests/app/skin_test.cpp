@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "app/skin.h"
+#include "common/look.h"
 #include "win_test_support.h"
 
 namespace {
@@ -15,9 +15,13 @@ const COLORREF Unset = RGB(1, 2, 3);
 SkinColours Read(const std::string& library, int* opened = nullptr)
 {
     SkinColours colours = { Unset, Unset };
-    int result = ReadSkinColours(library.c_str(), &colours);
+    HMODULE skin = LoadLibraryA(library.c_str());
+    if (skin != nullptr) {
+        ReadSkinColours(skin, &colours);
+        FreeLibrary(skin);
+    }
     if (opened != nullptr)
-        *opened = result;
+        *opened = skin != nullptr;
     return colours;
 }
 
@@ -38,13 +42,32 @@ TEST(ReadSkinColours, FindsTheSkinByItsNameBesideTheProgram)
     EXPECT_EQ(RGB(255, 255, 255), colours.background);
 }
 
-TEST(ReadSkinColours, MissingLibraryLeavesTheColoursAlone)
+TEST(OpenSkin, TakesTheSkinsColoursAndKeepsItOpenUntilClosed)
 {
-    int opened = 1;
-    SkinColours colours = Read(TestDirectory() + "no_such_skin.dll", &opened);
-    EXPECT_EQ(0, opened);
-    EXPECT_EQ(Unset, colours.background);
-    EXPECT_EQ(Unset, colours.listText);
+    ASSERT_EQ(1, OpenSkin(SkinLibraryName));
+    EXPECT_NE(nullptr, TheLook().skin);
+    EXPECT_EQ(RGB(255, 255, 255), TheLook().colours.background);
+    EXPECT_EQ(RGB(255, 0, 0), TheLook().colours.listText);
+    LOGBRUSH brush = {};
+    ASSERT_EQ((int)sizeof brush, GetObjectA(TheLook().backgroundBrush, sizeof brush, &brush));
+    EXPECT_EQ(RGB(255, 255, 255), brush.lbColor);
+    CloseSkin();
+    EXPECT_EQ(nullptr, TheLook().skin);
+    EXPECT_EQ(nullptr, GetModuleHandleA("Vn_Skin.dll")) << "the one load of the skin was given back";
+    DeleteBackgroundBrush();
+}
+
+TEST(OpenSkin, WithoutTheLibraryTheWindowTakesTheSystemsColours)
+{
+    EXPECT_EQ(0, OpenSkin((TestDirectory() + "no_such_skin.dll").c_str()));
+    EXPECT_EQ(nullptr, TheLook().skin);
+    EXPECT_EQ(GetSysColor(COLOR_WINDOW), TheLook().colours.background);
+    EXPECT_EQ(GetSysColor(COLOR_WINDOWTEXT), TheLook().colours.listText);
+    EXPECT_NE(nullptr, TheLook().backgroundBrush);
+    LoadMenuBitmaps();
+    for (HBITMAP bitmap : TheLook().menuBitmaps)
+        EXPECT_EQ(nullptr, bitmap) << "no skin, no icons";
+    DeleteBackgroundBrush();
 }
 
 TEST(ReadSkinColours, LongTextIsCutToNineDigitsAndAMissingStringKeepsItsColour)

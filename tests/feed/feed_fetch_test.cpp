@@ -45,7 +45,7 @@ struct FetchTest : ::testing::Test {
         previousFolder = current;
         folder = MakeScratchFolder("fetch");
         ASSERT_TRUE(SetCurrentDirectoryA(folder.c_str()));
-        TheReplyLimits = { REPLY_SILENCE_MS, REPLY_MAX_BYTES };
+        SetFetchLimits(nullptr);
         ASSERT_TRUE(RegisterProductsClass(Instance()));
     }
 
@@ -250,7 +250,9 @@ TEST_F(FetchTest, AResetMidReplyKeepsWhatArrived)
 
 TEST_F(FetchTest, AReplyThatNeverEndsIsCutAtTheSizeLimit)
 {
-    TheReplyLimits.maxBytes = 256 * 1024;
+    FetchLimits limits = CurrentFetchLimits();
+    limits.maxBytes = 256 * 1024;
+    SetFetchLimits(&limits);
     ServerScript script;
     script.chunks = { "Cap\n", ":1^again^1^1^1^^^^^^#\n" };
     script.endless = true;
@@ -263,7 +265,9 @@ TEST_F(FetchTest, AReplyThatNeverEndsIsCutAtTheSizeLimit)
 
 TEST_F(FetchTest, AServerThatFallsSilentEndsTheReplyAfterTheSilenceLimit)
 {
-    TheReplyLimits.silenceMs = 500;
+    FetchLimits limits = CurrentFetchLimits();
+    limits.silenceMs = 500;
+    SetFetchLimits(&limits);
     ServerScript script;
     script.chunks = { "Cap\n:1^only^1^1^1^^^^^^#\n" };
     script.stayOpen = true;
@@ -293,7 +297,7 @@ TEST_F(FetchTest, TheSpoolStoresLineFeedsAsCarriageReturnLineFeed)
     WSAStartup(0x0101, &data);
     SOCKET sock = ConnectToServer(TheLaunchArgs.ServerHost);
     ASSERT_NE(INVALID_SOCKET, sock);
-    ASSERT_TRUE(SendRequest(sock));
+    ASSERT_TRUE(SendRequest(sock, TheLaunchArgs.AccountId, TheLaunchArgs.AccountKey));
     ASSERT_TRUE(SpoolReply(sock, "spool.bin"));
     closesocket(sock);
     WSACleanup();

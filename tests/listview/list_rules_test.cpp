@@ -19,34 +19,38 @@ TEST(StatusImageIndex, OnlyTheLowestThreeBitsCount)
         EXPECT_EQ(IMAGE_STATUS_OTHER, StatusImageIndex(code)) << code;
 }
 
-TEST(ProductColumnWidths, FourColumnsShareWhatStatusAndPriceLeave)
+TEST(ColumnWidth, FourColumnsShareWhatStatusAndPriceLeave)
 {
-    ColumnWidths w = ProductColumnWidths(606, 7);
-    const int expected[6] = { 70, 120, 120, 56, 120, 120 };
-    for (int i = 0; i < 6; ++i)
-        EXPECT_EQ(expected[i], w.width[i]) << "column " << i;
+    EXPECT_EQ(70, ColumnWidth(WIDTH_STATUS, 606, 7));
+    EXPECT_EQ(120, ColumnWidth(WIDTH_SHARED, 606, 7));
+    EXPECT_EQ(56, ColumnWidth(WIDTH_PRICE, 606, 7));
 }
 
-TEST(ProductColumnWidths, TheDivisionLosesAtMostThreePixels)
+TEST(ColumnWidth, StartsAtFourCharactersButTheFixedStatusColumn)
+{
+    EXPECT_EQ(70, InitialColumnWidth(WIDTH_STATUS, 7));
+    EXPECT_EQ(28, InitialColumnWidth(WIDTH_SHARED, 7));
+    EXPECT_EQ(28, InitialColumnWidth(WIDTH_PRICE, 7));
+}
+
+TEST(ColumnWidth, TheDivisionLosesAtMostThreePixels)
 {
     for (int width = 126; width < 2000; ++width) {
-        ColumnWidths w = ProductColumnWidths(width, 7);
-        int sum = 0;
-        for (int column : w.width)
-            sum += column;
+        int sum = ColumnWidth(WIDTH_STATUS, width, 7) + ColumnWidth(WIDTH_PRICE, width, 7) +
+                  4 * ColumnWidth(WIDTH_SHARED, width, 7);
         ASSERT_GE(width - sum, 0) << width;
         ASSERT_LE(width - sum, 3) << width;
     }
 }
 
-TEST(ProductColumnWidths, NarrowListsGiveNegativeSharesTruncatedTowardZero)
+TEST(ColumnWidth, NarrowListsGiveNegativeSharesTruncatedTowardZero)
 {
-    EXPECT_EQ(-3, ProductColumnWidths(114, 7).width[1]);
-    EXPECT_EQ(0, ProductColumnWidths(123, 7).width[1]) << "-3 / 4 truncates to 0, not -1";
-    EXPECT_EQ(-1, ProductColumnWidths(122, 7).width[4]);
-    EXPECT_EQ(-31, ProductColumnWidths(0, 7).width[5]) << "-126 / 4";
-    EXPECT_EQ(56, ProductColumnWidths(0, 7).width[3]) << "Price keeps its 8 characters";
-    EXPECT_EQ(70, ProductColumnWidths(0, 7).width[0]);
+    EXPECT_EQ(-3, ColumnWidth(WIDTH_SHARED, 114, 7));
+    EXPECT_EQ(0, ColumnWidth(WIDTH_SHARED, 123, 7)) << "-3 / 4 truncates to 0, not -1";
+    EXPECT_EQ(-1, ColumnWidth(WIDTH_SHARED, 122, 7));
+    EXPECT_EQ(-31, ColumnWidth(WIDTH_SHARED, 0, 7)) << "-126 / 4";
+    EXPECT_EQ(56, ColumnWidth(WIDTH_PRICE, 0, 7)) << "Price keeps its 8 characters";
+    EXPECT_EQ(70, ColumnWidth(WIDTH_STATUS, 0, 7));
 }
 
 } // namespace

@@ -77,7 +77,7 @@ TEST_F(ListViewTest, IsAReportListInTheSkinsTextColourWithTheStatusImages)
 
     HIMAGELIST images = (HIMAGELIST)SendMessageA(list, LVM_GETIMAGELIST, LVSIL_SMALL, 0);
     ASSERT_NE(nullptr, images);
-    EXPECT_EQ(ProductImageList, images);
+    EXPECT_EQ(ProductImages(), images);
     EXPECT_EQ(6, ImageList_GetImageCount(images));
     int width = 0, height = 0;
     ImageList_GetIconSize(images, &width, &height);
@@ -114,7 +114,7 @@ TEST_F(ListViewTest, HasSixColumnsFourTitledAndTwoWithHeaderImages)
     HWND header = (HWND)SendMessageA(list, LVM_GETHEADER, 0, 0);
     ASSERT_NE(nullptr, header);
     EXPECT_EQ(6, (int)SendMessageA(header, HDM_GETITEMCOUNT, 0, 0));
-    EXPECT_EQ((LRESULT)ProductImageList, SendMessageA(header, HDM_GETIMAGELIST, 0, 0));
+    EXPECT_EQ((LRESULT)ProductImages(), SendMessageA(header, HDM_GETIMAGELIST, 0, 0));
     for (int i = 4; i < 6; ++i) {
         HDITEMA item = {};
         item.mask = HDI_FORMAT | HDI_IMAGE;
@@ -286,10 +286,10 @@ TEST_F(ListViewTest, PaintsTheStatusBadgeOfEachRow)
 
 TEST_F(ListViewTest, ImageListIsDetachedBeforeItIsDestroyed)
 {
-    HIMAGELIST images = ProductImageList;
+    HIMAGELIST images = ProductImages();
     ASSERT_NE(nullptr, images);
     DestroyProductImageList(list);
-    EXPECT_EQ(nullptr, ProductImageList);
+    EXPECT_EQ(nullptr, ProductImages());
     EXPECT_EQ(0, SendMessageA(list, LVM_GETIMAGELIST, LVSIL_SMALL, 0))
         << "the list view would destroy the image list a second time";
 }
@@ -302,7 +302,7 @@ TEST_F(ListViewTest, ClosingRemovesRowsBeforeFreeingTheirRecords)
     SendMessageA(window, WM_CLOSE, 0, 0);
     EXPECT_FALSE(IsWindow(list));
     EXPECT_EQ(nullptr, ProductListHead());
-    EXPECT_EQ(nullptr, ProductImageList);
+    EXPECT_EQ(nullptr, ProductImages());
 }
 
 } // namespace
