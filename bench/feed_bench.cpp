@@ -4,6 +4,7 @@
 //   feed_bench.exe                   all sizes, three runs each, prints the table
 //   feed_bench.exe SIZE [SIZE...]    only these sizes
 #include "loopback_server.h"
+#include "bench_feed.h"
 
 #include <commctrl.h>
 #include <psapi.h>
@@ -34,16 +35,6 @@ struct Figures {
     double privateKb, workingSetKb;
 };
 
-double NowMs()
-{
-    static LARGE_INTEGER frequency;
-    if (frequency.QuadPart == 0)
-        QueryPerformanceFrequency(&frequency);
-    LARGE_INTEGER now;
-    QueryPerformanceCounter(&now);
-    return 1000.0 * (double)now.QuadPart / (double)frequency.QuadPart;
-}
-
 void Memory(double* privateKb, double* workingSetKb)
 {
     PROCESS_MEMORY_COUNTERS_EX counters = {};
@@ -52,24 +43,6 @@ void Memory(double* privateKb, double* workingSetKb)
     // Wine reports no private bytes; the page file share is what the process committed.
     *privateKb = counters.PagefileUsage / 1024.0;
     *workingSetKb = counters.WorkingSetSize / 1024.0;
-}
-
-// A feed of count products with texts of realistic length and every status group.
-std::string MakeFeed(int count)
-{
-    static const int categories[] = { 1110, 1120, 1210, 1310, 2100, 3100, 4100, 5100 };
-    static const int currencies[] = { 840, 978, 826, 392 };
-    static const char* const words[] = { "Oak", "Walnut", "Linen", "Copper", "Stone", "Wool", "Maple", "Steel" };
-    std::string feed = "Benchmark Outfitters\n";
-    feed.reserve((size_t)count * 140 + 64);
-    char line[300];
-    for (int i = 0; i < count; ++i) {
-        snprintf(line, sizeof line, ":%d^%s %s chair, model %d^%d^%d,%03d.%02d^%d^shop.example/items/%s-%d^item-%d^^^^#\n",
-                 i % 15, words[i % 8], words[(i / 8) % 8], i, categories[i % 8], 1 + i % 9, i % 1000, i % 100,
-                 currencies[i % 4], words[(i / 3) % 8], i, i);
-        feed += line;
-    }
-    return feed;
 }
 
 // The viewer: its Products window and list view, then the steps of its fetch one by one.
