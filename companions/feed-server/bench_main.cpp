@@ -2,6 +2,7 @@
 // again for a bounded time, then print requests per second and latency percentiles.
 #include <asio.hpp>
 
+#include "common/facts.h"
 #include "feed_text.h"
 
 #include <stdio.h>
@@ -24,7 +25,7 @@ const size_t kReplyMax = 1024 * 1024;
 
 struct Options {
     std::string address = "127.0.0.1";
-    unsigned short port = 1360;
+    unsigned short port = FEED_PORT;
     int clients = 50;
     int seconds = 5;
     std::string request = "VNP,demo^demo\r\n";
@@ -140,9 +141,10 @@ double Percentile(const std::vector<unsigned>& sorted, double p)
 
 void Usage()
 {
-    fputs("usage: feed-server-bench [--address 127.0.0.1] [--port 1360] [--clients 1..2000] [--seconds 1..120]\n"
-          "                         [--feed ID^KEY | --page PATH^ID^KEY]\n",
-          stderr);
+    fprintf(stderr,
+            "usage: feed-server-bench [--address 127.0.0.1] [--port %d] [--clients 1..2000] [--seconds 1..120]\n"
+            "                         [--feed ID^KEY | --page PATH^ID^KEY]\n",
+            (int)FEED_PORT);
 }
 
 bool ParseOptions(int argc, char** argv, Options* options)

@@ -362,7 +362,7 @@ void LoadProducts(const std::string& dir, const CatalogNames& names, LoadState* 
         if (reason.empty() && !product.webAddress.empty()) {
             reason = CheckWebAddress(product.webAddress);
             if (reason.empty())
-                reason = CheckFeedText("web address", product.webAddress, kFeedLineMax, false);
+                reason = CheckFeedText("web address", product.webAddress, kWebAddressMax, false);
         }
         if (reason.empty() && !product.serverPath.empty()) {
             reason = CheckServerPath(product.serverPath);
@@ -559,8 +559,7 @@ const CatalogAccount* FindAccount(const Catalog& catalog, const std::string& id)
 
 int StatusGroup(int status)
 {
-    const int adjusted = status > 6 ? status - 8 : status;
-    switch ((unsigned)adjusted & 7u) {
+    switch ((unsigned)AdjustStatus(status) & 7u) {
     case 2: return kStatusNew;
     case 5: return kStatusSale;
     case 6: return kStatusSoldOut;

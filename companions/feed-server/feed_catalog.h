@@ -2,20 +2,39 @@
 // files, checked at load so that every product can be written as a line the viewer accepts.
 #pragma once
 
+#include <stddef.h>
+
 #include <map>
 #include <string>
 #include <vector>
 
+#include "common/facts.h"
+
 // Limits that come from the viewer: its fixed buffers and the line reader of its feed parser.
-const size_t kFeedLineMax = 254;     // ":" to "#" of one product line
-const size_t kNameMax = 127;         // product name
-const size_t kPriceMax = 31;         // price text
-const size_t kCaptionMax = 244;      // the caption plus " Product's List" fills the title buffer
-const size_t kAccountIdMax = 39;     // AccountId of the viewer's command line
-const size_t kAccountKeyMax = 11;    // AccountKey of the viewer's command line
-// "http://" address ":1360/" path "^" id "^" key must fit the viewer's 256-byte address buffer,
-// with the longest dotted address (15 characters): path, id and key share what is left.
-const size_t kPageAddressFieldsMax = 255 - 15 - 15;
+const char kListTitleSuffix[] = " Product's List";  // what the viewer's title adds after the caption
+const size_t kFeedLineMax = FEED_READ_CHARS - 1;     // ":" to "#" of one product line; the LF is the last
+const size_t kNameMax = PRODUCT_NAME_CAPACITY - 1;   // product name
+const size_t kPriceMax = PRODUCT_PRICE_CAPACITY - 1; // price text
+const size_t kWebAddressMax = PRODUCT_WEB_ADDRESS_CAPACITY - 1;
+// The caption plus " Product's List" fills the title buffer.
+const size_t kCaptionMax = FEED_TITLE_CAPACITY - (sizeof kListTitleSuffix - 1) - 1;
+const size_t kAccountIdMax = ACCOUNT_ID_CAPACITY - 1;   // AccountId of the viewer's command line
+const size_t kAccountKeyMax = ACCOUNT_KEY_CAPACITY - 1; // AccountKey of the viewer's command line
+
+// Characters of a decimal number; the page address spells out the feed port.
+constexpr size_t DecimalDigits(unsigned value)
+{
+    return value < 10 ? 1 : 1 + DecimalDigits(value / 10);
+}
+
+// "http://" address ":1360/" path "^" id "^" key must fit the viewer's page address buffer, with the
+// longest dotted address (15 characters): path, id and key share what is left.
+const size_t kDottedAddressMax = 15;
+const size_t kPageAddressFieldsMax = (LINK_ADDRESS_CAPACITY - 1) - (sizeof "http://" - 1) - kDottedAddressMax -
+                                     (1 + DecimalDigits(FEED_PORT) + 1) - 2;
+
+// The caption is the header line, which the viewer reads whole only when it fits one read.
+static_assert(kCaptionMax <= kFeedLineMax, "the caption must fit the viewer's first read");
 
 // Status words of the catalog and the feed codes they stand for.
 const int kStatusListed = 1;

@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "common/facts.h"
 #include "common/text.h"
 #include "feed_catalog.h"
 #include "feed_request.h"
@@ -32,7 +33,7 @@ const size_t kLingerBytesMax = 64 * 1024;
 struct Options {
     std::string catalog;
     std::string address = "127.0.0.1";
-    unsigned short port = 1360;
+    unsigned short port = FEED_PORT;
     int maxConnections = 256;
     int requestTimeoutMs = 5000;
     std::string categories;
@@ -253,9 +254,10 @@ void Stop(int signalNumber)
 
 void Usage(FILE* out)
 {
-    fputs("usage: feed-server --catalog DIR [--address 127.0.0.1] [--port 1360] [--max-connections N]\n"
-          "                   [--request-timeout-ms N] [--categories FILE] [--currencies FILE] [--check]\n",
-          out);
+    fprintf(out,
+            "usage: feed-server --catalog DIR [--address 127.0.0.1] [--port %d] [--max-connections N]\n"
+            "                   [--request-timeout-ms N] [--categories FILE] [--currencies FILE] [--check]\n",
+            (int)FEED_PORT);
 }
 
 // Returns 0 to go on, otherwise the exit status.

@@ -1,14 +1,22 @@
-// libFuzzer target: any bytes as a spool file, read by the feed reader into the product list.
+// libFuzzer target: any bytes as a spool file, read back in text mode as the viewer's C runtime does,
+// and read by the feed reader into the product list.
 #include <stdint.h>
 #include <stdio.h>
 #include <string.h>
 
+#include <string>
+
 #include "feed/feed_format.h"
 #include "feed/product_list.h"
+#include "tests/support/spool_text_mode.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    FILE* spool = fmemopen(const_cast<uint8_t*>(data), size, "r");
+    // The reader never sees a 0x1A byte: the "rt" read ends the file there.
+    std::string text = TextModeRead(reinterpret_cast<const char*>(data), size);
+    if (text.size() > size || text.find('\x1A') != std::string::npos)
+        __builtin_trap();
+    FILE* spool = fmemopen(&text[0], text.size(), "r");
     if (spool == nullptr)
         return 0;
     char title[FEED_TITLE_CAPACITY];

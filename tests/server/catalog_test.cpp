@@ -2,9 +2,12 @@
 // limits at their boundaries, and the "file:line: reason" messages for every kind of bad entry.
 #include <gtest/gtest.h>
 
+#include <string.h>
+
 #include <string>
 #include <vector>
 
+#include "common/facts.h"
 #include "feed_catalog.h"
 #include "server_test_support.h"
 
@@ -37,6 +40,11 @@ Loaded Load(const std::string& accounts, const std::vector<std::pair<std::string
 Loaded LoadProducts(const std::string& productLines, const CatalogNames& names = CatalogNames())
 {
     return Load("shop | secret | Corner Shop\n", {{"shop", productLines}}, names);
+}
+
+std::string Number(size_t value)
+{
+    return std::to_string(value);
 }
 
 std::string Joined(const std::vector<std::string>& messages)
@@ -106,14 +114,21 @@ TEST(feed_server_catalog, WritesTheFeedInCodePage1252AndKeepsUtf8ForPages)
 
 TEST(feed_server_catalog, CountsLimitsInViewerCharactersNotUtf8Bytes)
 {
+    // Two bytes of UTF-8 each, one character of the feed each: as many as the viewer keeps.
+    const size_t kept = PRODUCT_NAME_CAPACITY - 1;
     std::string name;
-    for (int i = 0; i < 127; ++i)
-        name += "\xC3\xA9";  // 254 bytes of UTF-8, 127 characters in the feed
+    for (size_t i = 0; i < kept; ++i)
+        name += "\xC3\xA9";
     Loaded loaded = LoadProducts("new | " + name + " | 1 | 1 | 840\n");
-    EXPECT_TRUE(loaded.ok) << Joined(loaded.messages);
+    ASSERT_TRUE(loaded.ok) << Joined(loaded.messages);
+    const ViewerFeed read = ReadFeedLikeViewer(loaded.catalog.accounts[0].feed);
+    ASSERT_EQ(1u, read.products.size());
+    EXPECT_EQ(std::string(kept, '\xE9'), read.products[0].name);
+    EXPECT_EQ(0, read.overflowingLines);
     loaded = LoadProducts("new | " + name + "e | 1 | 1 | 840\n");
     EXPECT_FALSE(loaded.ok);
-    EXPECT_EQ("products/shop.txt:1: name is 128 characters, more than 127\n", Joined(loaded.messages));
+    EXPECT_EQ("products/shop.txt:1: name is " + Number(kept + 1) + " characters, more than " + Number(kept) + "\n",
+              Joined(loaded.messages));
 }
 
 TEST(feed_server_catalog, RejectsTextTheViewerCannotShow)
@@ -159,7 +174,6 @@ TEST(feed_server_catalog, RejectsProductsThatNoFeedLineCanHold)
         {"new | Chair | 01110 | 1 | 840", "category \"01110\""},
         {"new | Chair | 99999999999 | 1 | 840", "category \"99999999999\""},
         {"new | Chair | 1110 | 1^2 | 840", "price holds \"^\""},
-        {"new | Chair | 1110 | 12345678901234567890123456789012 | 840", "price is 32 characters, more than 31"},
         {"new | Chair | 1110 | 1 | USD", "currency \"USD\" is not an ISO 4217 numeric code"},
         {"new | Chair | 1110 | 1 | 1000", "currency \"1000\""},
         {"new | Chair | 1110 | 1 | 000", "currency \"000\""},
@@ -185,20 +199,35 @@ TEST(feed_server_catalog, RejectsProductsThatNoFeedLineCanHold)
 
 TEST(feed_server_catalog, AcceptsTheViewerLimitsExactly)
 {
-    const std::string name127(127, 'n');
-    const std::string price31(31, '9');
-    // ":2^" name "^1^" price "^840^" web "^^^^^#": 12 marks and 5 digits leave 237 for the three texts.
-    const std::string web = std::string(237 - 127 - 31 - 1, 'w') + "x";
-    Loaded loaded = LoadProducts("new | " + name127 + " | 1 | " + price31 + " | 840 | " + web + "\n");
+    // The longest texts the viewer keeps, and a web address that makes the line one whole read of the
+    // viewer's reader, its line feed included.
+    const std::string name(PRODUCT_NAME_CAPACITY - 1, 'n');
+    const std::string price(PRODUCT_PRICE_CAPACITY - 1, '9');
+    // ":2^" name "^1^" price "^840^" web "^^^^^#": 17 characters besides the three texts.
+    const size_t lineMax = FEED_READ_CHARS - 1;
+    const std::string web = std::string(lineMax - 17 - name.size() - price.size() - 1, 'w') + "x";
+    Loaded loaded = LoadProducts("new | " + name + " | 1 | " + price + " | 840 | " + web + "\n");
     ASSERT_TRUE(loaded.ok) << Joined(loaded.messages);
-    EXPECT_EQ(254u, loaded.catalog.accounts[0].products[0].feedLine.size());
+    EXPECT_EQ(lineMax, loaded.catalog.accounts[0].products[0].feedLine.size());
+    const ViewerFeed read = ReadFeedLikeViewer(loaded.catalog.accounts[0].feed);
+    EXPECT_EQ(0, read.skippedLines);
+    EXPECT_EQ(0, read.overflowingLines);
+    ASSERT_EQ(1u, read.products.size());
+    EXPECT_EQ(name, read.products[0].name);
+    EXPECT_EQ(price, read.products[0].price);
+    EXPECT_EQ(web, read.products[0].webAddress);
 
-    loaded = LoadProducts("new | " + name127 + " | 1 | " + price31 + " | 840 | " + web + "y\n");
+    loaded = LoadProducts("new | " + name + " | 1 | " + price + " | 840 | " + web + "y\n");
     EXPECT_FALSE(loaded.ok);
-    EXPECT_EQ("products/shop.txt:1: feed line would be 255 characters, more than 254\n", Joined(loaded.messages));
+    EXPECT_EQ("products/shop.txt:1: feed line would be " + Number(lineMax + 1) + " characters, more than " +
+                  Number(lineMax) + "\n",
+              Joined(loaded.messages));
 
-    loaded = LoadProducts("new | Chair | 1 | " + std::string(32, '9') + " | 840\n");
+    loaded = LoadProducts("new | Chair | 1 | " + price + "9 | 840\n");
     EXPECT_FALSE(loaded.ok);
+    EXPECT_EQ("products/shop.txt:1: price is " + Number(price.size() + 1) + " characters, more than " +
+                  Number(price.size()) + "\n",
+              Joined(loaded.messages));
     loaded = LoadProducts("-99 | Chair | 2147483647 | 1 | 999\n");
     EXPECT_TRUE(loaded.ok) << Joined(loaded.messages);
     EXPECT_EQ(":-99^Chair^2147483647^1^999^^^^^^#", loaded.catalog.accounts[0].products[0].feedLine);
@@ -206,13 +235,18 @@ TEST(feed_server_catalog, AcceptsTheViewerLimitsExactly)
 
 TEST(feed_server_catalog, KeepsThePageAddressWithinTheViewerBuffer)
 {
-    // id (4) + key (6) + path may come to 225 characters; one more overflows the 256-byte address.
-    const std::string path215(215, 'p');
-    Loaded loaded = LoadProducts("new | A | 1 | 1 | 840 | | " + path215 + "\n");
+    // The page address the viewer builds for the longest dotted address fills its buffer exactly.
+    const std::string around = "http://255.255.255.255:" + std::to_string(FEED_PORT) + "/" + "^shop^secret";
+    const std::string path(LINK_ADDRESS_CAPACITY - 1 - around.size(), 'p');
+    Loaded loaded = LoadProducts("new | A | 1 | 1 | 840 | | " + path + "\n");
     EXPECT_TRUE(loaded.ok) << Joined(loaded.messages);
-    loaded = LoadProducts("new | A | 1 | 1 | 840 | | " + path215 + "q\n");
+    loaded = LoadProducts("new | A | 1 | 1 | 840 | | " + path + "q\n");
     EXPECT_FALSE(loaded.ok);
-    EXPECT_NE(std::string::npos, Joined(loaded.messages).find("products/shop.txt:1: server path, id and key are 226 characters"));
+    const size_t fields = path.size() + 1 + strlen("shop") + strlen("secret");
+    EXPECT_NE(std::string::npos, Joined(loaded.messages)
+                                     .find("products/shop.txt:1: server path, id and key are " + Number(fields) +
+                                           " characters together, more than the " + Number(fields - 1)))
+        << Joined(loaded.messages);
 }
 
 TEST(feed_server_catalog, RejectsBadAccounts)
@@ -229,7 +263,6 @@ TEST(feed_server_catalog, RejectsBadAccounts)
         {"../x | demo | Shop", "id \"../x\""},
         {"demo | | Shop", "key \"\" must be letters"},
         {"demo | de#mo | Shop", "key \"de#mo\""},
-        {"demo | 123456789012 | Shop", "key is 12 characters, more than 11"},
         {"demo | demo | ", "caption is empty"},
         {"demo | demo | <BODY><h1>Shop", "caption starts with \"<body><h1>\""},
         {"demo | demo | Tab\tShop", "caption holds the control character 0x09"},
@@ -242,15 +275,27 @@ TEST(feed_server_catalog, RejectsBadAccounts)
         EXPECT_NE(std::string::npos, loaded.messages[0].find(c.reason)) << loaded.messages[0];
     }
 
-    const std::string id39(39, 'i');
-    const std::string key11(11, 'k');
-    const std::string caption244(244, 'c');
-    Loaded loaded = Load(id39 + " | " + key11 + " | " + caption244 + "\n", {{id39, ""}});
-    EXPECT_TRUE(loaded.ok) << Joined(loaded.messages);
-    loaded = Load(id39 + "x | k | c\n", {{id39 + "x", ""}});
-    EXPECT_EQ("accounts.txt:1: id is 40 characters, more than 39\n", Joined(loaded.messages));
-    loaded = Load("a | k | " + caption244 + "c\n", {{"a", ""}});
-    EXPECT_EQ("accounts.txt:1: caption is 245 characters, more than 244\n", Joined(loaded.messages));
+    // The longest id and key of the viewer's command line, and the longest caption whose title the
+    // viewer keeps whole.
+    const std::string id(ACCOUNT_ID_CAPACITY - 1, 'i');
+    const std::string key(ACCOUNT_KEY_CAPACITY - 1, 'k');
+    const std::string caption(kCaptionMax, 'c');
+    Loaded loaded = Load(id + " | " + key + " | " + caption + "\n", {{id, ""}});
+    ASSERT_TRUE(loaded.ok) << Joined(loaded.messages);
+    const ViewerFeed read = ReadFeedLikeViewer(loaded.catalog.accounts[0].feed);
+    EXPECT_FALSE(read.noData);
+    EXPECT_EQ(caption, read.caption);
+    loaded = Load(id + "x | k | c\n", {{id + "x", ""}});
+    EXPECT_EQ("accounts.txt:1: id is " + Number(id.size() + 1) + " characters, more than " + Number(id.size()) + "\n",
+              Joined(loaded.messages));
+    loaded = Load("demo | " + key + "k | Shop\n", {{"demo", ""}});
+    EXPECT_EQ("accounts.txt:1: key is " + Number(key.size() + 1) + " characters, more than " + Number(key.size()) +
+                  "\n",
+              Joined(loaded.messages));
+    loaded = Load("a | k | " + caption + "c\n", {{"a", ""}});
+    EXPECT_EQ("accounts.txt:1: caption is " + Number(caption.size() + 1) + " characters, more than " +
+                  Number(caption.size()) + "\n",
+              Joined(loaded.messages));
     // A caret is harmless in the header line: only product lines are cut at "^".
     loaded = Load("a | k | Shop ^ Co\n", {{"a", ""}});
     EXPECT_TRUE(loaded.ok) << Joined(loaded.messages);

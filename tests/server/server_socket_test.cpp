@@ -1,4 +1,4 @@
-// The real feed-server program through real sockets on loopback, port 1360: feed bytes, refusals,
+// The real feed-server program through real sockets on loopback, on the feed port: feed bytes, refusals,
 // pages, path probes, oversized and slow requests, the connection cap, 200 clients at once, the log,
 // signals and start-up failures. Each test has its own address in 127.0.0.40-127.0.0.60.
 #include <gtest/gtest.h>
@@ -14,6 +14,7 @@
 #include <thread>
 #include <vector>
 
+#include "common/facts.h"
 #include "feed_catalog.h"
 #include "feed_request.h"
 #include "server_test_support.h"
@@ -451,7 +452,7 @@ TEST(feed_server_start, RefusesBadOptionsAndATakenAddress)
     const char* address = "127.0.0.52";
     START_SERVER(first, address);
     EXPECT_EQ(1, RunServer(SampleArgs(address), &out, &err));
-    EXPECT_NE(std::string::npos, err.find("cannot listen on 127.0.0.52:1360")) << err;
+    EXPECT_NE(std::string::npos, err.find("cannot listen on 127.0.0.52:" + std::to_string(FEED_PORT))) << err;
     EXPECT_EQ(FeedOf("demo"), Exchange(address, "VNP,demo^demo\r\n"));
 }
 

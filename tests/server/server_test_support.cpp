@@ -1,5 +1,6 @@
-// Helpers of the feed server's tests: viewer-side feed reading, scratch catalogs, the server program
-// as a child process with its output collected, and blocking loopback clients with time limits.
+// Helpers of the feed server's tests: the viewer's own reading of a feed (through its spool file's
+// text-mode round trip), scratch catalogs, the server program as a child process with its output
+// collected, and blocking loopback clients with time limits.
 #include "server_test_support.h"
 
 #include <arpa/inet.h>
@@ -8,6 +9,7 @@
 #include <netinet/in.h>
 #include <signal.h>
 #include <spawn.h>
+#include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
 #include <sys/socket.h>
@@ -19,70 +21,120 @@
 #include <chrono>
 #include <filesystem>
 
+#include "common/facts.h"
+#include "feed/feed_format.h"
+#include "feed/product_list.h"
+#include "tests/support/spool_text_mode.h"
+
 extern char** environ;
 
 // ---- The viewer's side --------------------------------------------------------------------------
 
+namespace {
+
+// A stream over the bytes, read as the viewer reads its spool file once the C runtime has translated it.
+FILE* OpenText(const std::string& text)
+{
+    FILE* stream = fmemopen(const_cast<char*>(text.data()), text.size(), "r");
+    if (stream == nullptr) {
+        perror("fmemopen");
+        abort(); // nothing here can judge a feed without its reader
+    }
+    return stream;
+}
+
+// Whether the viewer kept the whole text of a field, not a cut start of it.
+bool KeptWhole(const char* kept, const char* field, size_t fieldLength)
+{
+    return strlen(kept) == fieldLength && memcmp(kept, field, fieldLength) == 0;
+}
+
+// Counts the pieces after the header that the reader ignored, and the product lines whose texts the
+// product list holds cut. The pieces are taken as the reader takes them; the i-th product line is the
+// i-th record of the list.
+void CountLines(const std::string& text, ViewerFeed* feed)
+{
+    FILE* stream = OpenText(text);
+    char line[FEED_READ_CHARS + 1];
+    const ProductRecord* record = ProductListHead();
+    bool header = true;
+    while (fgets(line, sizeof line, stream) != nullptr) {
+        const size_t length = strlen(line);
+        if (length > 0)
+            line[length - 1] = '\0'; // the reader drops the last character, whatever it is
+        if (header) {
+            header = false;
+            continue;
+        }
+        FeedProduct product;
+        if (!ParseProductLine(line, &product)) {
+            ++feed->skippedLines;
+            continue;
+        }
+        if (record == nullptr) {
+            fprintf(stderr, "the viewer's product list holds fewer records than the feed has product lines\n");
+            abort();
+        }
+        // Fields 2, 4, 6 and 7 are the texts; each ends at a caret, which ParseProductLine has counted.
+        const char* field[7];
+        size_t fieldLength[7];
+        const char* cursor = line + 1;
+        for (int i = 0; i < 7; ++i) {
+            const char* caret = strchr(cursor, '^');
+            field[i] = cursor;
+            fieldLength[i] = (size_t)(caret - cursor);
+            cursor = caret + 1;
+        }
+        if (!KeptWhole(record->name, field[1], fieldLength[1]) || !KeptWhole(record->price, field[3], fieldLength[3]) ||
+            !KeptWhole(record->webAddress, field[5], fieldLength[5]) ||
+            !KeptWhole(record->serverPath, field[6], fieldLength[6]))
+            ++feed->overflowingLines;
+        record = record->next;
+    }
+    fclose(stream);
+    if (record != nullptr) {
+        fprintf(stderr, "the viewer's product list holds more records than the feed has product lines\n");
+        abort();
+    }
+}
+
+} // namespace
+
 ViewerFeed ReadFeedLikeViewer(const std::string& reply)
 {
     ViewerFeed feed;
-    // The viewer's text-mode read ends at 0x1A.
-    const std::string text = reply.substr(0, reply.find('\x1A'));
-    std::vector<std::string> pieces;
-    for (size_t at = 0; at < text.size();) {
-        size_t length = 0;
-        while (length < 255 && at + length < text.size()) {
-            ++length;
-            if (text[at + length - 1] == '\n')
-                break;
-        }
-        std::string piece = text.substr(at, length);
-        piece.pop_back();  // the viewer drops the last character, whatever it is
-        pieces.push_back(piece);
-        at += length;
-    }
-    if (pieces.empty())
-        return feed;
-    std::string head = pieces[0].substr(0, 10);
-    for (char& c : head)
-        c = (char)tolower((unsigned char)c);
-    if (head == "<body><h1>") {
+    const std::string text = SpooledReply(reply);
+    FreeProducts();
+    FILE* spool = OpenText(text);
+    char title[FEED_TITLE_CAPACITY];
+    const FeedOutcome outcome = ReadFeed(spool, title, sizeof title);
+    fclose(spool);
+    if (outcome == FEED_NO_DATA) {
         feed.noData = true;
+        FreeProducts();
         return feed;
     }
-    feed.caption = pieces[0];
-    for (size_t i = 1; i < pieces.size(); ++i) {
-        const std::string& line = pieces[i];
-        if (line.empty() || line[0] != ':' || line.back() != '#' || CountOf(line, "^") != 10) {
-            ++feed.skippedLines;
-            continue;
-        }
-        std::vector<std::string> fields;
-        size_t start = 1;
-        for (int f = 0; f < 7; ++f) {
-            const size_t caret = line.find('^', start);
-            fields.push_back(line.substr(start, caret - start));
-            start = caret + 1;
-        }
-        // The viewer's buffers: 4, 128, 40 and 32 bytes, the currency converted in place, 255 and 255.
-        const size_t limits[7] = {3, 127, 39, 31, (size_t)-1, 254, 254};
-        for (int f = 0; f < 7; ++f)
-            if (fields[f].size() > limits[f]) {
-                ++feed.overflowingLines;
-                break;
-            }
+    // The title is the caption, cut where it must be, and the suffix, which always fits.
+    const size_t length = strlen(title);
+    const size_t suffix = strlen(ListTitleSuffix);
+    if (length < suffix || strcmp(title + length - suffix, ListTitleSuffix) != 0) {
+        fprintf(stderr, "the viewer's title \"%s\" lacks its suffix\n", title);
+        abort();
+    }
+    feed.caption.assign(title, length - suffix);
+    for (const ProductRecord* r = ProductListHead(); r != nullptr; r = r->next) {
         ViewerProduct product;
-        product.status = atoi(fields[0].c_str());
-        if (product.status > 6)
-            product.status -= 8;
-        product.name = fields[1];
-        product.categoryId = atoi(fields[2].c_str());
-        product.price = fields[3];
-        product.currencyId = atoi(fields[4].c_str());
-        product.webAddress = fields[5];
-        product.serverPath = fields[6];
+        product.status = r->status;
+        product.name = r->name;
+        product.categoryId = r->categoryId;
+        product.price = r->price;
+        product.currencyId = r->currencyId;
+        product.webAddress = r->webAddress;
+        product.serverPath = r->serverPath;
         feed.products.push_back(product);
     }
+    CountLines(text, &feed);
+    FreeProducts();
     return feed;
 }
 
@@ -313,7 +365,7 @@ int ConnectTo(const char* address)
     sockaddr_in peer;
     memset(&peer, 0, sizeof peer);
     peer.sin_family = AF_INET;
-    peer.sin_port = htons(1360);
+    peer.sin_port = htons(FEED_PORT);
     if (inet_pton(AF_INET, address, &peer.sin_addr) != 1 || connect(fd, (sockaddr*)&peer, sizeof peer) != 0) {
         close(fd);
         return -1;

@@ -26,12 +26,13 @@ struct ViewerFeed {
     bool noData = false;
     std::string caption;
     std::vector<ViewerProduct> products;
-    int skippedLines = 0;     // lines the viewer ignores
-    int overflowingLines = 0; // product lines with a field longer than the viewer's buffer for it
+    int skippedLines = 0;     // pieces after the header that the viewer ignores (a long line is several)
+    int overflowingLines = 0; // product lines with a text the viewer kept only cut to its buffer
 };
 
-// Reads a reply the way the viewer's parser does: pieces of at most 255 characters ending at a line
-// feed, the last character of each dropped, the no-data header, and the three product-line tests.
+// Reads a reply with the viewer's own feed reader, as the viewer gets it back from its spool file
+// (written in "wt" mode, read in "rt" mode). The reader fills the process-wide product list, which
+// this empties before and after: call it from one thread at a time.
 ViewerFeed ReadFeedLikeViewer(const std::string& reply);
 
 // The viewer's price sorting value: -1.0 for a text it does not take as a price.
@@ -82,7 +83,7 @@ std::string OutputOf(ServerProcess* server);
 
 size_t CountOf(const std::string& text, const std::string& needle);
 
-// ---- Loopback clients (port 1360) --------------------------------------------------------------
+// ---- Loopback clients (the feed port) ----------------------------------------------------------
 
 // A connected socket, or -1. Every receive on it gives up after 10 s, so that no test can hang.
 int ConnectTo(const char* address);

@@ -1,0 +1,296 @@
+// libFuzzer target: any bytes as what a client sent the feed server. The request check decides where a
+// request ends and the answer is built against a small catalog in memory; the same bytes also go
+// through the page address's percent-decoding, the UTF-8 to code page 1252 conversion and the log copy.
+#include <ctype.h>
+#include <stdint.h>
+#include <stdlib.h>
+#include <string.h>
+
+#include <algorithm>
+#include <string>
+
+#include "feed_catalog.h"
+#include "feed_request.h"
+#include "feed_text.h"
+
+namespace {
+
+void Check(bool holds)
+{
+    if (!holds)
+        __builtin_trap();
+}
+
+const char kAccountId[] = "demo";
+const char kAccountKey[] = "demo";
+const char kServerPath[] = "p/chair";
+
+// One account with one product that has a page: enough for every branch of the answer.
+const Catalog& SmallCatalog()
+{
+    static const Catalog* catalog = [] {
+        Catalog* c = new Catalog;
+        CatalogProduct product;
+        product.line = 1;
+        product.status = kStatusNew;
+        product.name = "Chair";
+        product.categoryId = 1110;
+        product.price = "5";
+        product.currencyId = 840;
+        product.serverPath = kServerPath;
+        product.feedLine = ":2^Chair^1110^5^840^^p/chair^^^^#";
+        CatalogAccount account;
+        account.id = kAccountId;
+        account.key = kAccountKey;
+        account.caption = "Shop";
+        account.feed = "Shop\n" + product.feedLine + "\n";
+        account.products.push_back(product);
+        account.byServerPath[kServerPath] = 0;
+        c->accounts.push_back(account);
+        c->byId[kAccountId] = 0;
+        c->productCount = 1;
+        return c;
+    }();
+    return *catalog;
+}
+
+bool StartsWith(const std::string& text, const char* prefix)
+{
+    return text.compare(0, strlen(prefix), prefix) == 0;
+}
+
+// The first line without its LF and a CR before it.
+std::string FirstLine(const std::string& bytes)
+{
+    std::string line = bytes.substr(0, bytes.find('\n'));
+    if (!line.empty() && line.back() == '\r')
+        line.pop_back();
+    return line;
+}
+
+// Where a request ends, as CheckRequest promises it: the first LF within the line limit, and for a page
+// request with an HTTP version the empty line after its header fields. More bytes never undo a whole
+// request, since the server answers at the first moment it is whole.
+RequestState CheckEnds(const std::string& bytes)
+{
+    const size_t size = bytes.size();
+    const RequestState state = CheckRequest(bytes.data(), size);
+    const size_t lineSpan = size < kRequestLineMax ? size : kRequestLineMax;
+    const size_t lf = bytes.find('\n');
+    const bool lineEnded = lf != std::string::npos && lf < lineSpan;
+    const bool versioned = lineEnded && StartsWith(bytes, "GET ") && FirstLine(bytes).find(" HTTP/") != std::string::npos;
+    const bool headersEnded = lineEnded && (bytes.find("\n\n", lf) != std::string::npos ||
+                                            bytes.find("\n\r\n", lf) != std::string::npos);
+    switch (state) {
+    case kRequestComplete:
+        Check(lineEnded);
+        Check(!versioned || headersEnded);
+        break;
+    case kRequestTooLong:
+        Check((!lineEnded && size >= kRequestLineMax) || (versioned && size >= kRequestMax));
+        break;
+    case kRequestPartial:
+        Check(size < kRequestMax);
+        Check(!lineEnded ? size < kRequestLineMax : versioned && !headersEnded);
+        break;
+    }
+    if (size > 0 && CheckRequest(bytes.data(), size - 1) == kRequestComplete)
+        Check(state == kRequestComplete);
+
+    // The line limit itself, which inputs rarely reach: the input's bytes without LF, repeated to the
+    // limit, are a request that is waited for up to one byte short of it and too long at it.
+    std::string unended;
+    for (char c : bytes)
+        if (c != '\n')
+            unended += c;
+    if (unended.empty())
+        unended = "V";
+    while (unended.size() < kRequestLineMax)
+        unended += unended;
+    Check(CheckRequest(unended.data(), kRequestLineMax - 1) == kRequestPartial);
+    Check(CheckRequest(unended.data(), kRequestLineMax) == kRequestTooLong);
+    return state;
+}
+
+bool IsPageStatus(int status)
+{
+    return status == 200 || status == 400 || status == 403 || status == 404 || status == 405 || status == 414 ||
+           status == 431;
+}
+
+// An answer only ever gives the feed or a page for the right account and key, and every page reply is
+// a whole HTTP/1.0 response whose Content-Length is its body's.
+void CheckAnswer(const std::string& bytes, RequestState state)
+{
+    const Catalog& catalog = SmallCatalog();
+    const Reply reply = AnswerRequest(catalog, CatalogNames(), bytes.data(), bytes.size(), state);
+    const std::string sent(ReplyData(reply), ReplySize(reply));
+    const RequestKind start = KindOfStart(bytes.data(), bytes.size());
+    const bool ok = strcmp(reply.result, "ok") == 0;
+    Check(reply.account.size() <= bytes.size());
+    if (start == kKindFeed) {
+        Check(reply.kind == kKindFeed && reply.httpStatus == 0);
+        if (ok) {
+            Check(state == kRequestComplete);
+            Check(FirstLine(bytes) == std::string("VNP,") + kAccountId + "^" + kAccountKey);
+            Check(reply.feed == &catalog.accounts[0].feed);
+        } else {
+            Check(sent == kNoDataReply);
+        }
+        return;
+    }
+    if (reply.kind == kKindOther) {
+        Check(start == kKindOther && !ok && sent.empty());
+        return;
+    }
+    Check(reply.kind == kKindPage);
+    Check(start == kKindPage || reply.httpStatus == 405);
+    Check(IsPageStatus(reply.httpStatus));
+    Check(StartsWith(sent, ("HTTP/1.0 " + std::to_string(reply.httpStatus) + " ").c_str()));
+    const size_t headEnd = sent.find("\r\n\r\n");
+    Check(headEnd != std::string::npos);
+    const std::string length = "\r\nContent-Length: " + std::to_string(sent.size() - headEnd - 4) + "\r\n";
+    Check(sent.find(length) != std::string::npos && sent.find(length) < headEnd);
+    Check(ok == (reply.httpStatus == 200));
+    if (ok) {
+        // The target, without a query, decodes to exactly the product's path, id and key.
+        const std::string line = FirstLine(bytes);
+        std::string target = line.substr(5, line.find(' ', 5) - 5);
+        target.resize(std::min(target.find_first_of("?#"), target.size()));
+        std::string decoded;
+        Check(PercentDecode(target, &decoded));
+        Check(decoded == std::string(kServerPath) + "^" + kAccountId + "^" + kAccountKey);
+        Check(state == kRequestComplete);
+    }
+}
+
+bool HasControlByte(const std::string& text)
+{
+    for (unsigned char c : text)
+        if (IsControlByte(c))
+            return true;
+    return false;
+}
+
+// Decoding only ever shortens: each "%" and its two digits become one byte, nothing else changes
+// length, and no control byte comes out. Text without "%" or control bytes decodes to itself.
+void CheckPercentDecode(const std::string& text)
+{
+    std::string decoded;
+    const bool decodedOk = PercentDecode(text, &decoded);
+    size_t percents = 0;
+    for (char c : text)
+        percents += c == '%';
+    if (!decodedOk) {
+        Check(percents > 0 || HasControlByte(text));
+        return;
+    }
+    Check(decoded.size() <= text.size());
+    Check(decoded.size() == text.size() - 2 * percents);
+    Check(!HasControlByte(decoded));
+    if (percents == 0)
+        Check(decoded == text);
+    // Every byte escaped decodes back to the same text.
+    static const char hex[] = "0123456789ABCDEF";
+    std::string escaped;
+    for (unsigned char c : decoded) {
+        escaped += '%';
+        escaped += hex[c >> 4];
+        escaped += hex[c & 15];
+    }
+    std::string again;
+    Check(PercentDecode(escaped, &again) && again == decoded);
+}
+
+// The code page's five unused bytes.
+bool IsUnusedCp1252(unsigned char byte)
+{
+    return byte == 0x81 || byte == 0x8D || byte == 0x8F || byte == 0x90 || byte == 0x9D;
+}
+
+// One output byte per character, never longer than the input, ASCII passed through in order, the code
+// page's unused bytes never produced, and Latin-1 text converting back exactly. A failure names a
+// column within the input, before which the text converts.
+void CheckCp1252(const std::string& utf8)
+{
+    std::string cp1252;
+    std::string why;
+    if (!Utf8ToCp1252(utf8, &cp1252, &why)) {
+        const size_t at = why.find("column ");
+        Check(at != std::string::npos);
+        const long column = strtol(why.c_str() + at + 7, nullptr, 10);
+        Check(column >= 1 && (size_t)column <= utf8.size());
+        std::string prefix;
+        Check(Utf8ToCp1252(utf8.substr(0, (size_t)column - 1), &prefix, &why));
+        return;
+    }
+    Check(cp1252.size() <= utf8.size());
+    size_t characters = 0;
+    std::string asciiIn;
+    for (unsigned char c : utf8) {
+        characters += (c & 0xC0) != 0x80;
+        if (c < 0x80)
+            asciiIn += (char)c;
+    }
+    Check(cp1252.size() == characters);
+    std::string asciiOut;
+    bool latin1 = true;
+    std::string back;
+    for (unsigned char c : cp1252) {
+        Check(!IsUnusedCp1252(c));
+        if (c < 0x80) {
+            asciiOut += (char)c;
+            back += (char)c;
+        } else if (c >= 0xA0) {
+            back += (char)(0xC0 | (c >> 6));
+            back += (char)(0x80 | (c & 0x3F));
+        } else {
+            latin1 = false;
+        }
+    }
+    Check(asciiOut == asciiIn);
+    if (latin1)
+        Check(back == utf8);
+}
+
+// The log copy holds printable ASCII only, each other byte as \xNN, whatever the request held.
+void CheckLogSafe(const std::string& bytes)
+{
+    const std::string shown = LogSafe(bytes.data(), bytes.size(), kAccountIdMax);
+    if (bytes.empty()) {
+        Check(shown == "-");
+        return;
+    }
+    const size_t kept = std::min(bytes.size(), kAccountIdMax);
+    const bool cut = kept < bytes.size();
+    Check(shown.size() <= 4 * kept + (cut ? 3 : 0));
+    if (cut)
+        Check(shown.compare(shown.size() - 3, 3, "...") == 0);
+    size_t shownBytes = 0;
+    const size_t end = shown.size() - (cut ? 3 : 0);
+    for (size_t i = 0; i < end; ++i, ++shownBytes) {
+        const unsigned char c = (unsigned char)shown[i];
+        Check(c > 0x20 && c < 0x7F);
+        if (c == '\\') {
+            Check(i + 3 < end && shown[i + 1] == 'x' && isxdigit((unsigned char)shown[i + 2]) &&
+                  isxdigit((unsigned char)shown[i + 3]));
+            i += 3;
+        }
+    }
+    Check(shownBytes == kept);
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
+    const std::string bytes(reinterpret_cast<const char*>(data), size);
+    const RequestState state = CheckEnds(bytes);
+    // The server answers only a whole request or one that grew past its limit.
+    if (state != kRequestPartial)
+        CheckAnswer(bytes, state);
+    CheckPercentDecode(bytes);
+    CheckCp1252(bytes);
+    CheckLogSafe(bytes);
+    return 0;
+}
