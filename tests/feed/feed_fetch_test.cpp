@@ -175,41 +175,79 @@ TEST_F(FetchTest, ARefusedConnectEndsWithoutWaitingOutTheLimit)
     EXPECT_EQ(0, Rows());
 }
 
+TEST(FetchLimitsDefaults, ConnectTenSecondsSilenceFifteenAndReplyAt128MiB)
+{
+    FetchLimits other = { 1, 2, 3 };
+    SetFetchLimits(&other);
+    ASSERT_EQ(1, CurrentFetchLimits().connectMs);
+    SetFetchLimits(nullptr);
+    EXPECT_EQ(10000, CurrentFetchLimits().connectMs);
+    EXPECT_EQ(15000, CurrentFetchLimits().silenceMs);
+    EXPECT_EQ(128LL * 1024 * 1024, CurrentFetchLimits().maxBytes);
+}
+
+// Looks for a connect event that another process could open by name, again and again until told
+// to stop, so that the whole connect wait is covered.
 struct EventProbe {
-    HANDLE named;
+    volatile LONG stop;
+    int looks;
+    bool found;
 };
 
 DWORD WINAPI ProbeForNamedEvent(LPVOID parameter)
 {
-    Sleep(2000); // well inside the connect wait
-    ((EventProbe*)parameter)->named = OpenEventA(SYNCHRONIZE, FALSE, "ConnectEvent");
+    EventProbe* probe = (EventProbe*)parameter;
+    while (!InterlockedCompareExchange(&probe->stop, 0, 0)) {
+        HANDLE named = OpenEventA(SYNCHRONIZE, FALSE, "ConnectEvent");
+        if (named != nullptr) {
+            probe->found = true;
+            CloseHandle(named);
+        }
+        ++probe->looks;
+        Sleep(20);
+    }
     return 0;
 }
 
-TEST_F(FetchTest, AServerThatNeverAnswersEndsAfterTenSeconds)
+TEST_F(FetchTest, AServerThatNeverAnswersEndsAtTheConnectLimit)
 {
+    const int limitMs = 600;
+    FetchLimits limits = CurrentFetchLimits();
+    limits.connectMs = limitMs;
+    SetFetchLimits(&limits);
     ASSERT_TRUE(StartSilentListener(&server, "127.0.0.8"));
-    EventProbe probe = { nullptr };
+    EventProbe probe = { 0, 0, false };
     HANDLE prober = CreateThread(nullptr, 0, ProbeForNamedEvent, &probe, 0, nullptr);
+    ASSERT_NE(nullptr, prober);
     OpenWindow("127.0.0.8^a^b#");
+    InterlockedExchange(&probe.stop, 1);
     WaitForSingleObject(prober, INFINITE);
     CloseHandle(prober);
-    EXPECT_GE(elapsedMs, 9500u);
-    EXPECT_LT(elapsedMs, 20000u);
+    // The whole limit is waited out (less the timer's granularity), and no more than that by far.
+    EXPECT_GE(elapsedMs, (DWORD)(limitMs - 50));
+    EXPECT_LT(elapsedMs, 5000u) << "the connect wait did not take the limit in force";
     EXPECT_EQ("   Products", Title());
     EXPECT_EQ(0, Rows());
-    EXPECT_EQ(nullptr, probe.named) << "another viewer could satisfy a named wait";
-    if (probe.named != nullptr)
-        CloseHandle(probe.named);
+    EXPECT_GT(probe.looks, 5) << "the probe did not look during the wait";
+    EXPECT_FALSE(probe.found) << "another viewer could satisfy a named wait";
 }
 
+// The reply comes in two writes, far enough apart to be received separately. A zero byte ends what
+// is kept of its own chunk only: the product line of the second write still counts.
 TEST_F(FetchTest, AZeroByteDropsTheRestOfItsChunk)
 {
-    std::string reply = "Cap\n:1^kept^1^1^1^^^^^^#\n";
-    reply += std::string(1, '\0') + ":1^dropped^1^1^1^^^^^^#\n";
-    ASSERT_TRUE(StartServer(&server, "127.0.0.9", OnePiece(reply)));
+    std::string first = "Cap\n:1^kept^1^1^1^^^^^^#\n";
+    first += std::string(1, '\0') + ":1^dropped^1^1^1^^^^^^#\n";
+    // Filled to exactly one chunk, so that the second write starts a chunk of its own even if
+    // both should come in one receive.
+    first.resize(REPLY_CHUNK, 'x');
+    ServerScript script;
+    script.chunks = { first, ":1^second^1^1^1^^^^^^#\n" };
+    script.chunkDelayMs = 300;
+    ASSERT_TRUE(StartServer(&server, "127.0.0.9", script));
     OpenWindow("127.0.0.9^a^b#");
-    EXPECT_EQ((std::vector<std::string>{ "kept" }), RowNames());
+    EXPECT_EQ("Cap Product's List", Title());
+    EXPECT_EQ((std::vector<std::string>{ "kept", "second" }), RowNames());
 }
 
 TEST_F(FetchTest, AMegabyteLineIsReadInPiecesWithoutHarm)

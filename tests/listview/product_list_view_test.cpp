@@ -195,16 +195,43 @@ TEST_F(ListViewTest, FillAddsOneRowPerRecordInFeedOrderWithItsImage)
     }
     EXPECT_EQ(nullptr, GetItemRecord(list, ItemCount())) << "no record for a row that is not there";
     EXPECT_EQ(nullptr, GetItemRecord(list, -1));
-    EXPECT_TRUE(IsWindowVisible(list)) << "redrawing must be back on";
 }
 
-TEST_F(ListViewTest, EmptyListFillsToNoRowsUnderSixHeaders)
+// Fills the list view and returns what it was told about redrawing and rows, in order.
+std::vector<std::string> FillWatchingRedraw(HWND list, int* result)
 {
-    EXPECT_EQ(1, FillProductListView(list));
+    std::vector<std::string> seen;
+    MessageSpy spy(list, [&](UINT message, WPARAM wParam, LPARAM) {
+        if (message == WM_SETREDRAW)
+            seen.push_back("redraw " + std::to_string(wParam));
+        else if (message == LVM_INSERTITEMA || message == LVM_INSERTITEMW)
+            seen.push_back("insert");
+    });
+    *result = FillProductListView(list);
+    return seen;
+}
+
+// Every row goes in with redrawing off, and redrawing is turned on again after the last.
+TEST_F(ListViewTest, FillInsertsEveryRowWithRedrawingOffAndTurnsItBackOn)
+{
+    for (int i = 0; i < 3; ++i)
+        AppendProduct(1, ("item " + std::to_string(i)).c_str(), 1110, "1.00", 840, "", "");
+    int result = -1;
+    std::vector<std::string> seen = FillWatchingRedraw(list, &result);
+    EXPECT_EQ(1, result);
+    EXPECT_EQ((std::vector<std::string>{ "redraw 0", "insert", "insert", "insert", "redraw 1" }), seen);
+    EXPECT_EQ(3, ItemCount());
+}
+
+TEST_F(ListViewTest, EmptyListFillsToNoRowsUnderSixHeadersAndStillTogglesRedrawing)
+{
+    int result = -1;
+    std::vector<std::string> seen = FillWatchingRedraw(list, &result);
+    EXPECT_EQ(1, result);
+    EXPECT_EQ((std::vector<std::string>{ "redraw 0", "redraw 1" }), seen);
     EXPECT_EQ(0, ItemCount());
     HWND header = (HWND)SendMessageA(list, LVM_GETHEADER, 0, 0);
     EXPECT_EQ(6, (int)SendMessageA(header, HDM_GETITEMCOUNT, 0, 0));
-    EXPECT_TRUE(IsWindowVisible(list));
 }
 
 TEST_F(ListViewTest, EveryCellTextComesFromTheRecordAndTheLibraries)
@@ -251,56 +278,145 @@ TEST_F(ListViewTest, PriceIsCutToTheBufferTheControlSupplies)
     EXPECT_EQ(longest + " [USD]", CellText(1, 3));
 }
 
+RECT ClientOf(HWND window)
+{
+    RECT client = {};
+    GetClientRect(window, &client);
+    return client;
+}
+
+// The list view's client area as the control paints it, background first, into a blue canvas of
+// its own: what the test reads there depends on no other window of the shared display.
+struct PrintedList {
+    RECT client;
+    OffscreenCanvas canvas;
+    explicit PrintedList(HWND list) : client(ClientOf(list)), canvas(client.right, client.bottom, RGB(0, 0, 255))
+    {
+        SendMessageA(list, WM_PRINTCLIENT, (WPARAM)canvas.Dc(), PRF_ERASEBKGND | PRF_CLIENT);
+    }
+};
+
 TEST_F(ListViewTest, PaintsTheStatusBadgeOfEachRow)
 {
     // NEW is drawn on green, SOLD OUT on charcoal: the two must show in their rows' status cells.
     AppendProduct(2, "New thing", 1110, "1", 840, "", "");
     AppendProduct(6, "Gone thing", 1110, "1", 840, "", "");
     FillProductListView(list);
-    UpdateWindow(window);
-    UpdateWindow(list);
+    PrintedList printed(list);
 
     HMODULE skin = LoadLibraryA((TestDirectory() + "Vn_Skin.dll").c_str());
     ASSERT_NE(nullptr, skin);
-    HDC listDc = GetDC(list);
-    HDC bitmapDc = CreateCompatibleDC(listDc);
+    HDC bitmapDc = CreateCompatibleDC(nullptr);
     const char* badges[2] = { "Prod2", "Prod4" };
     for (int row = 0; row < 2; ++row) {
         RECT icon = {};
         icon.left = LVIR_ICON;
         ASSERT_TRUE(SendMessageA(list, LVM_GETITEMRECT, row, (LPARAM)&icon));
         HBITMAP badge = LoadBitmapA(skin, badges[row]);
+        ASSERT_NE(nullptr, badge) << badges[row];
         HGDIOBJ old = SelectObject(bitmapDc, badge);
         // Compare the badge's middle row with what the list painted in the icon rectangle.
         int matching = 0;
         for (int x = 0; x < 66; ++x)
-            matching += GetPixel(listDc, icon.left + x, icon.top + 8) == GetPixel(bitmapDc, x, 8);
+            matching += printed.canvas.At(icon.left + x, icon.top + 8) == GetPixel(bitmapDc, x, 8);
         EXPECT_GT(matching, 60) << badges[row] << " in row " << row;
         SelectObject(bitmapDc, old);
         DeleteObject(badge);
     }
     DeleteDC(bitmapDc);
-    ReleaseDC(list, listDc);
     FreeLibrary(skin);
 }
 
-TEST_F(ListViewTest, ImageListIsDetachedBeforeItIsDestroyed)
+// The pixels of a cell that are not its white background, sorted into red ones and others.
+struct CellInk {
+    int red = 0, other = 0;
+};
+
+CellInk InkIn(const OffscreenCanvas& canvas, const RECT& cell)
 {
-    HIMAGELIST images = ProductImages();
-    ASSERT_NE(nullptr, images);
-    DestroyProductImageList(list);
+    CellInk ink;
+    for (int y = cell.top; y < cell.bottom; ++y)
+        for (int x = cell.left; x < cell.right; ++x) {
+            COLORREF colour = canvas.At(x, y);
+            if (colour == RGB(255, 255, 255) || colour == CLR_INVALID)
+                continue;
+            // Smoothed glyph edges blend the red into the white: full red, equal green and blue.
+            if (GetRValue(colour) == 255 && GetGValue(colour) == GetBValue(colour))
+                ++ink.red;
+            else
+                ++ink.other;
+        }
+    return ink;
+}
+
+TEST_F(ListViewTest, CellTextIsDrawnInTheSkinsTextColour)
+{
+    AppendProduct(1, "WWWW MMMM", 1110, "12.50", 840, "shop.example/w", "mmmm");
+    FillProductListView(list);
+    PrintedList printed(list);
+    // Below the only row the list shows nothing but its background: the system's white.
+    ASSERT_EQ(RGB(255, 255, 255), printed.canvas.At(printed.client.right - 2, printed.client.bottom - 2));
+
+    for (int subitem = 1; subitem < PRODUCT_COLUMN_COUNT; ++subitem) {
+        RECT cell = {};
+        cell.top = subitem;
+        cell.left = LVIR_LABEL;
+        ASSERT_TRUE(SendMessageA(list, LVM_GETSUBITEMRECT, 0, (LPARAM)&cell)) << subitem;
+        CellInk ink = InkIn(printed.canvas, cell);
+        EXPECT_GT(ink.red, 10) << "column " << subitem << " shows no red text";
+        EXPECT_EQ(0, ink.other) << "column " << subitem << " has text in another colour";
+    }
+}
+
+TEST_F(ListViewTest, ImageListIsDetachedBeforeItIsDestroyedExactlyOnce)
+{
+    ImageListWatch images(ProductImages());
+    ASSERT_TRUE(images.Holding());
+    int detached = 0, destroysAtDetach = -1;
+    {
+        MessageSpy spy(list, [&](UINT message, WPARAM wParam, LPARAM lParam) {
+            if (message == LVM_SETIMAGELIST && wParam == LVSIL_SMALL && lParam == 0) {
+                ++detached;
+                destroysAtDetach = images.Destroys();
+            }
+        });
+        DestroyProductImageList(list);
+    }
+    EXPECT_EQ(1, detached);
+    EXPECT_EQ(0, destroysAtDetach) << "destroyed while the list view still held it";
+    EXPECT_EQ(1, images.Destroys());
     EXPECT_EQ(nullptr, ProductImages());
     EXPECT_EQ(0, SendMessageA(list, LVM_GETIMAGELIST, LVSIL_SMALL, 0))
         << "the list view would destroy the image list a second time";
+    // Neither the list view going nor the window's own teardown may destroy it again.
+    DestroyWindow(window);
+    EXPECT_EQ(1, images.Destroys());
 }
 
-TEST_F(ListViewTest, ClosingRemovesRowsBeforeFreeingTheirRecords)
+TEST_F(ListViewTest, TeardownRemovesRowsBeforeFreeingTheirRecords)
 {
     AppendProduct(1, "a", 1110, "1", 840, "", "");
     AppendProduct(2, "b", 1110, "1", 840, "", "");
     FillProductListView(list);
-    SendMessageA(window, WM_CLOSE, 0, 0);
+    std::vector<ProductRecord*> records = Records();
+    ASSERT_EQ(2u, records.size());
+
+    // When the rows are deleted, each must still point at a record of the live list.
+    int deletes = 0;
+    std::vector<ProductRecord*> rowsAtDelete, listAtDelete;
+    MessageSpy spy(list, [&](UINT message, WPARAM, LPARAM) {
+        if (message != LVM_DELETEALLITEMS)
+            return;
+        ++deletes;
+        listAtDelete = Records();
+        for (int i = 0; i < ItemCount(); ++i)
+            rowsAtDelete.push_back(GetItemRecord(list, i));
+    });
+    DestroyWindow(window);
     EXPECT_FALSE(IsWindow(list));
+    EXPECT_EQ(1, deletes);
+    EXPECT_EQ(records, listAtDelete) << "the records were freed before the rows were deleted";
+    EXPECT_EQ(records, rowsAtDelete);
     EXPECT_EQ(nullptr, ProductListHead());
     EXPECT_EQ(nullptr, ProductImages());
 }

@@ -1,6 +1,8 @@
 // Shared helpers of the Windows test programs.
 #include "win_test_support.h"
 
+#include <utility>
+
 bool PumpMessages(int* quitCode)
 {
     bool quit = false;
@@ -104,4 +106,115 @@ HWND WaitForViewerWindow(DWORD processId, int timeoutMs)
             return search.found;
         Sleep(50);
     }
+}
+
+static const char SpyProp[] = "test.spy";
+
+MessageSpy::MessageSpy(HWND window, Hook hook) : window_(window), previous_(nullptr), hook_(std::move(hook))
+{
+    SetPropA(window_, SpyProp, this);
+    previous_ = (WNDPROC)SetWindowLongPtrA(window_, GWLP_WNDPROC, (LONG_PTR)Procedure);
+}
+
+MessageSpy::~MessageSpy()
+{
+    if (window_ != nullptr && IsWindow(window_)) {
+        SetWindowLongPtrA(window_, GWLP_WNDPROC, (LONG_PTR)previous_);
+        RemovePropA(window_, SpyProp);
+    }
+}
+
+LRESULT CALLBACK MessageSpy::Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    MessageSpy* spy = (MessageSpy*)GetPropA(window, SpyProp);
+    WNDPROC previous = spy->previous_;
+    spy->hook_(message, wParam, lParam);
+    if (message == WM_NCDESTROY) {
+        // The window's last message: step out of the chain while the window still exists.
+        SetWindowLongPtrA(window, GWLP_WNDPROC, (LONG_PTR)previous);
+        RemovePropA(window, SpyProp);
+        spy->window_ = nullptr;
+    }
+    return CallWindowProcA(previous, window, message, wParam, lParam);
+}
+
+OffscreenCanvas::OffscreenCanvas(int width, int height, COLORREF fill)
+    : dc_(CreateCompatibleDC(nullptr)), bitmap_(nullptr), previous_(nullptr), bits_(nullptr), width_(width),
+      height_(height)
+{
+    BITMAPINFO info = {};
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = -height; // top-down: row 0 first
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    void* bits = nullptr;
+    bitmap_ = CreateDIBSection(dc_, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    bits_ = (const DWORD*)bits;
+    if (bitmap_ == nullptr)
+        return;
+    previous_ = SelectObject(dc_, bitmap_);
+    HBRUSH brush = CreateSolidBrush(fill);
+    RECT all = { 0, 0, width, height };
+    FillRect(dc_, &all, brush);
+    DeleteObject(brush);
+}
+
+OffscreenCanvas::~OffscreenCanvas()
+{
+    if (previous_ != nullptr)
+        SelectObject(dc_, previous_);
+    if (bitmap_ != nullptr)
+        DeleteObject(bitmap_);
+    DeleteDC(dc_);
+}
+
+COLORREF OffscreenCanvas::At(int x, int y) const
+{
+    if (bits_ == nullptr || x < 0 || y < 0 || x >= width_ || y >= height_)
+        return CLR_INVALID;
+    GdiFlush();
+    DWORD pixel = bits_[y * width_ + x]; // 0x00RRGGBB
+    return RGB((pixel >> 16) & 0xFF, (pixel >> 8) & 0xFF, pixel & 0xFF);
+}
+
+// {46EB5926-582E-4017-9FDF-E8998DAA0950}: the image list's COM interface.
+static const GUID ImageListInterface = { 0x46eb5926, 0x582e, 0x4017, { 0x9f, 0xdf, 0xe8, 0x99, 0x8d, 0xaa, 0x09, 0x50 } };
+
+ImageListWatch::ImageListWatch(void* imageList) : list_(nullptr), start_(0)
+{
+    // Looked up at run time, so that programs without the common controls need not link them.
+    typedef HRESULT(WINAPI * QueryInterfaceFunction)(void*, REFIID, void**);
+    HMODULE controls = GetModuleHandleA("comctl32.dll");
+    QueryInterfaceFunction query = nullptr;
+    if (controls != nullptr)
+        query = (QueryInterfaceFunction)(void*)GetProcAddress(controls, "HIMAGELIST_QueryInterface");
+    void* unknown = nullptr;
+    if (imageList == nullptr || query == nullptr || FAILED(query(imageList, ImageListInterface, &unknown)))
+        return;
+    list_ = (IUnknown*)unknown;
+    ULONG count = 0;
+    for (int i = 1; i < HELD; ++i)
+        count = list_->AddRef();
+    start_ = (long)count - HELD;
+}
+
+ImageListWatch::~ImageListWatch()
+{
+    if (list_ == nullptr)
+        return;
+    // Every destroy beyond the owner's own took one of ours: stop once the list is gone.
+    for (int i = 0; i < HELD; ++i)
+        if (list_->Release() == 0)
+            break;
+}
+
+int ImageListWatch::Destroys() const
+{
+    if (list_ == nullptr)
+        return -1;
+    long count = (long)list_->AddRef() - 1;
+    list_->Release();
+    return (int)(start_ + HELD - count);
 }

@@ -1,8 +1,11 @@
-// Helpers for the Windows test programs: message pumping, the build's folders, staging the viewer.
+// Helpers for the Windows test programs: message pumping, the build's folders, staging the viewer,
+// watching a window's messages, painting off screen and counting image list destroys.
 #pragma once
 
 #include <windows.h>
+#include <unknwn.h>
 
+#include <functional>
 #include <string>
 
 // Dispatches every queued message of this thread. Returns true when a WM_QUIT was among them and
@@ -24,3 +27,62 @@ bool CopyRuntimeInto(const std::string& folder);
 
 // Waits up to timeoutMs for the visible Products window of the given process; null if none came.
 HWND WaitForViewerWindow(DWORD processId, int timeoutMs);
+
+// Sees every message a window receives before the window's own procedure does, from construction
+// until the spy or the window goes. One spy per window at a time.
+class MessageSpy {
+public:
+    typedef std::function<void(UINT message, WPARAM wParam, LPARAM lParam)> Hook;
+    MessageSpy(HWND window, Hook hook);
+    ~MessageSpy();
+    MessageSpy(const MessageSpy&) = delete;
+    MessageSpy& operator=(const MessageSpy&) = delete;
+
+private:
+    static LRESULT CALLBACK Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    HWND window_;
+    WNDPROC previous_;
+    Hook hook_;
+};
+
+// A memory DC holding a 32-bit top-down DIB section filled with one colour: windows print into it,
+// so no other window on the shared display can change what the test reads back.
+class OffscreenCanvas {
+public:
+    OffscreenCanvas(int width, int height, COLORREF fill);
+    ~OffscreenCanvas();
+    OffscreenCanvas(const OffscreenCanvas&) = delete;
+    OffscreenCanvas& operator=(const OffscreenCanvas&) = delete;
+
+    HDC Dc() const { return dc_; }
+    int Width() const { return width_; }
+    int Height() const { return height_; }
+    // The colour at (x, y) after all drawing so far; CLR_INVALID outside the canvas.
+    COLORREF At(int x, int y) const;
+
+private:
+    HDC dc_;
+    HBITMAP bitmap_;
+    HGDIOBJ previous_;
+    const DWORD* bits_;
+    int width_, height_;
+};
+
+// Holds extra references to an image list through its COM interface, so that the list stays valid
+// even when destroyed a time or two too often, and the number of destroys can be read off.
+class ImageListWatch {
+public:
+    enum { HELD = 4 };
+    explicit ImageListWatch(void* imageList); // an HIMAGELIST
+    ~ImageListWatch();                        // gives back what it still holds
+    ImageListWatch(const ImageListWatch&) = delete;
+    ImageListWatch& operator=(const ImageListWatch&) = delete;
+
+    bool Holding() const { return list_ != nullptr; }
+    // How many times the list was released (destroyed) since the watch began; -1 when not holding.
+    int Destroys() const;
+
+private:
+    IUnknown* list_; // the list's own interface, or null when it could not be had
+    long start_;     // the reference count just before the watch's own references
+};
