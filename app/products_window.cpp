@@ -69,7 +69,18 @@ static void OnCommand(HWND window, int id, HWND, UINT)
         SendMessageA(window, WM_CLOSE, 0, 0);
 }
 
-// Teardown. The list rows point into the product records, so the rows go before the records.
+// Closing ends the run: the window leaves the screen at once and the message loop ends with exit
+// code 0. The process exit then gives every row, record, GDI object and socket back to the system
+// in one step; destroying the window first would delete the rows one by one, which Wine's list view
+// does in time quadratic in the rows (5 s for 200,000).
+static void OnClose(HWND window)
+{
+    ShowWindow(window, SW_HIDE);
+    PostQuitMessage(0);
+}
+
+// Teardown, whenever the window is destroyed while the process goes on. The list rows point into
+// the product records, so the rows go before the records.
 static void OnDestroy(HWND)
 {
     DeleteMenuBitmaps();
@@ -99,6 +110,7 @@ static LRESULT CALLBACK ProductsWindowProc(HWND window, UINT message, WPARAM wPa
 {
     switch (message) {
         HANDLE_MSG(window, WM_CREATE, OnCreate);
+        HANDLE_MSG(window, WM_CLOSE, OnClose);
         HANDLE_MSG(window, WM_DESTROY, OnDestroy);
         HANDLE_MSG(window, WM_SIZE, OnSize);
         HANDLE_MSG(window, WM_COMMAND, OnCommand);

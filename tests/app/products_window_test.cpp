@@ -12,6 +12,7 @@
 #include "app/products_window.h"
 #include "common/look.h"
 #include "feed/product_list.h"
+#include "listview/product_list_view.h"
 #include "win_test_support.h"
 
 namespace {
@@ -90,18 +91,21 @@ TEST_F(ProductsWindowTest, IsACentredToolWindowOfTheGivenSize)
 
 TEST_F(ProductsWindowTest, ClientAreaIsPaintedWithTheSkinBackground)
 {
-    // Paint a known other colour first, so the check sees the window's own erase.
-    HDC dc = GetDC(window);
-    HBRUSH black = CreateSolidBrush(RGB(0, 0, 0));
+    // The window erases into a black canvas of its own: every client pixel must turn white.
     RECT client;
     GetClientRect(window, &client);
-    FillRect(dc, &client, black);
-    DeleteObject(black);
-    ASSERT_EQ(RGB(0, 0, 0), GetPixel(dc, 2, 2));
-    RedrawWindow(window, nullptr, nullptr, RDW_ERASE | RDW_INVALIDATE | RDW_UPDATENOW);
-    EXPECT_EQ(RGB(255, 255, 255), GetPixel(dc, 2, 2));
-    EXPECT_EQ(RGB(255, 255, 255), GetPixel(dc, client.right - 3, client.bottom - 3));
-    ReleaseDC(window, dc);
+    ASSERT_GT(client.right, 20);
+    ASSERT_GT(client.bottom, 20);
+    OffscreenCanvas canvas(client.right, client.bottom, RGB(0, 0, 0));
+    ASSERT_EQ(RGB(0, 0, 0), canvas.At(2, 2));
+    SendMessageA(window, WM_PRINT, (WPARAM)canvas.Dc(), PRF_ERASEBKGND | PRF_CLIENT);
+    EXPECT_EQ(RGB(255, 255, 255), canvas.At(2, 2));
+    EXPECT_EQ(RGB(255, 255, 255), canvas.At(client.right - 3, client.bottom - 3));
+    int other = 0;
+    for (int y = 0; y < canvas.Height(); ++y)
+        for (int x = 0; x < canvas.Width(); ++x)
+            other += canvas.At(x, y) != RGB(255, 255, 255);
+    EXPECT_EQ(0, other) << "pixels of the client area not in the skin's background";
 }
 
 // Records where the layout asked a child to go, before the system applies any limit.
@@ -198,21 +202,22 @@ TEST_F(ProductsWindowTest, ResizingTheWindowLaysOutItsRealClientArea)
     EXPECT_EQ(client.bottom - 30, placed.bottom);
 }
 
+// Closing ends the run: the window leaves the screen at once and the loop is told to end with 0.
+void ExpectClosed(HWND window, const char* how)
+{
+    EXPECT_FALSE(IsWindowVisible(window)) << how;
+    int quitCode = -1;
+    EXPECT_TRUE(PumpMessages(&quitCode)) << how;
+    EXPECT_EQ(0, quitCode) << how;
+}
+
 TEST_F(ProductsWindowTest, CommandOfTheCloseButtonClosesWhateverItsNotificationCode)
 {
     const WORD codes[] = { BN_CLICKED, 1, 0x1234, 0xFFFF };
     for (WORD code : codes) {
-        if (!IsWindow(window))
-            window = CreateProductsWindow(Instance(), SW_SHOWNORMAL);
-        ASSERT_TRUE(IsWindow(window));
+        ShowWindow(window, SW_SHOWNORMAL);
         SendMessageA(window, WM_COMMAND, MAKEWPARAM(IDC_CLOSE_BUTTON, code), 0);
-        EXPECT_FALSE(IsWindow(window)) << "notification code " << code;
-        int quitCode = -1;
-        EXPECT_TRUE(PumpMessages(&quitCode));
-        EXPECT_EQ(0, quitCode);
-        // Teardown deleted the class brush; register afresh as a new run would.
-        UnregisterClassA(ProductsClassName, Instance());
-        ASSERT_TRUE(RegisterProductsClass(Instance()));
+        ExpectClosed(window, ("notification code " + std::to_string(code)).c_str());
     }
 }
 
@@ -248,19 +253,86 @@ TEST_F(ProductsWindowTest, NetworkingStartUpLoadsTheMenuIconsAndTeardownDeletesT
     DestroyWindow(window);
     for (int slot = 0; slot < MENU_BITMAP_COUNT; ++slot) {
         EXPECT_EQ(nullptr, TheLook().menuBitmaps[slot]);
-        BITMAP info = {};
-        EXPECT_EQ(0, GetObjectA(kept[slot], sizeof info, &info)) << "slot " << slot << " was not deleted";
+        EXPECT_EQ(0u, GetObjectType(kept[slot])) << "slot " << slot << " was not deleted";
     }
 }
 
-TEST_F(ProductsWindowTest, SystemCloseTearsDownFreesProductsAndQuitsWithZero)
+TEST_F(ProductsWindowTest, SystemCloseEndsTheRunAndLeavesTheRowsToTheProcessEnd)
 {
+    HWND list = GetDlgItem(window, IDC_PRODUCT_LIST);
     AppendProduct(1, "chair", 1, "1.00", 840, "", "");
     AppendProduct(2, "table", 1, "2.00", 840, "", "");
+    ASSERT_EQ(1, FillProductListView(list));
+    int deletes = 0;
+    MessageSpy spy(list, [&](UINT message, WPARAM, LPARAM) { deletes += message == LVM_DELETEALLITEMS; });
     SendMessageA(window, WM_CLOSE, 0, 0);
+    ExpectClosed(window, "WM_CLOSE");
+    // Deleting rows one by one is what makes a long list slow to close: the process end takes them
+    // all at once, with the records they point to.
+    EXPECT_EQ(0, deletes);
+    EXPECT_EQ(2, (int)SendMessageA(list, LVM_GETITEMCOUNT, 0, 0));
+    EXPECT_NE(nullptr, ProductListHead());
+}
+
+// What the list view saw of the teardown while it went on.
+struct TeardownSeen {
+    int rowsDeleted = 0;          // LVM_DELETEALLITEMS received
+    bool recordsAtDelete = false; // the product list still held its records then
+    int rowsAtDelete = -1;        // and the list view its rows
+    int detached = 0;             // LVM_SETIMAGELIST of a null small image list received
+    int destroysAtDetach = -1;    // how often the image list had been destroyed by then
+    bool destroyed = false;       // WM_DESTROY received
+    LRESULT imagesAtDestroy = -1; // the small image list it still had then
+};
+
+// The teardown itself, however the window comes to be destroyed.
+TEST_F(ProductsWindowTest, TeardownDeletesRowsBeforeRecordsAndReleasesEveryResourceOnce)
+{
+    HWND list = GetDlgItem(window, IDC_PRODUCT_LIST);
+    ASSERT_NE(nullptr, list);
+    AppendProduct(1, "chair", 1, "1.00", 840, "", "");
+    AppendProduct(2, "table", 1, "2.00", 840, "", "");
+    ASSERT_EQ(1, FillProductListView(list));
+    HBRUSH brush = TheLook().backgroundBrush;
+    ASSERT_EQ((DWORD)OBJ_BRUSH, GetObjectType(brush));
+    ImageListWatch images(ProductImages());
+    ASSERT_TRUE(images.Holding());
+    ASSERT_EQ(0, images.Destroys());
+
+    TeardownSeen seen;
+    MessageSpy spy(list, [&](UINT message, WPARAM wParam, LPARAM lParam) {
+        if (message == LVM_DELETEALLITEMS) {
+            ++seen.rowsDeleted;
+            seen.recordsAtDelete = ProductListHead() != nullptr;
+            seen.rowsAtDelete = (int)SendMessageA(list, LVM_GETITEMCOUNT, 0, 0);
+        } else if (message == LVM_SETIMAGELIST && wParam == LVSIL_SMALL && lParam == 0) {
+            ++seen.detached;
+            seen.destroysAtDetach = images.Destroys();
+        } else if (message == WM_DESTROY) {
+            seen.destroyed = true;
+            seen.imagesAtDestroy = SendMessageA(list, LVM_GETIMAGELIST, LVSIL_SMALL, 0);
+        }
+    });
+    DestroyWindow(window);
     EXPECT_FALSE(IsWindow(window));
+
+    // The rows point into the records: they must be gone before the records are freed.
+    EXPECT_EQ(1, seen.rowsDeleted);
+    EXPECT_TRUE(seen.recordsAtDelete) << "the records were freed while rows still pointed to them";
+    EXPECT_EQ(2, seen.rowsAtDelete);
     EXPECT_EQ(nullptr, ProductListHead());
+
     EXPECT_EQ(nullptr, TheLook().backgroundBrush);
+    EXPECT_EQ(0u, GetObjectType(brush)) << "the background brush was not deleted";
+
+    // The list view destroys an image list it still holds: it must have been let go first.
+    EXPECT_EQ(1, seen.detached);
+    EXPECT_EQ(0, seen.destroysAtDetach) << "the image list was destroyed before it was detached";
+    ASSERT_TRUE(seen.destroyed);
+    EXPECT_EQ(0, seen.imagesAtDestroy) << "the list view still held the image list";
+    EXPECT_EQ(1, images.Destroys()) << "the image list must be destroyed exactly once";
+    EXPECT_EQ(nullptr, ProductImages());
+
     int quitCode = -1;
     EXPECT_TRUE(PumpMessages(&quitCode));
     EXPECT_EQ(0, quitCode);
