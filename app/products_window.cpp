@@ -4,11 +4,14 @@
 #include <windowsx.h>
 
 #include "app/launch_args.h"
+#include "app/menus.h"
 #include "app/products_layout.h"
+#include "chrome/popup_menu.h"
 #include "common/look.h"
 #include "feed/feed_fetch.h"
 #include "feed/product_list.h"
 #include "listview/product_list_view.h"
+#include "listview/sorting.h"
 
 const char ProductsClassName[] = "MainProd32WClass";
 const char ProductsTitle[] = "   Products";
@@ -36,6 +39,7 @@ static BOOL OnCreate(HWND window, LPCREATESTRUCT)
     RECT client;
     GetClientRect(window, &client);
     productList = CreateProductListView(window, &client, TheLook());
+    DisarmSortMenus();
     if (StartNetworking())
         LoadMenuBitmaps();
     // The skin has given all it has; closing it lets another be dropped in while the program runs.
@@ -62,11 +66,58 @@ static void OnSize(HWND window, UINT, int width, int height)
     UpdateWindow(window);
 }
 
-// Command 201 is the Close button, whatever its notification code.
+static void SortAscending(HWND window)
+{
+    SortProductList(GetDlgItem(window, IDC_PRODUCT_LIST), true);
+}
+
+static void SortDescending(HWND window)
+{
+    SortProductList(GetDlgItem(window, IDC_PRODUCT_LIST), false);
+}
+
+// The popup menus' commands.
+struct MenuCommand {
+    int id;
+    void (*run)(HWND window);
+};
+static const MenuCommand MenuCommands[] = {
+    { IDM_SORT_ASCENDING, SortAscending },
+    { IDM_SORT_DESCENDING, SortDescending },
+};
+
+static void OnMenuCommand(HWND window, int id)
+{
+    for (const MenuCommand& command : MenuCommands)
+        if (command.id == id)
+            command.run(window);
+}
+
+// Menu commands first; command 201 is the Close button, whatever its notification code.
 static void OnCommand(HWND window, int id, HWND, UINT)
 {
+    OnMenuCommand(window, id);
     if (id == IDC_CLOSE_BUTTON)
         SendMessageA(window, WM_CLOSE, 0, 0);
+}
+
+static void OnMeasureItem(HWND window, MEASUREITEMSTRUCT* measure)
+{
+    MeasureMenuItem(window, measure);
+}
+
+// Each drawing ignores the items that are not its own.
+static void OnDrawItem(HWND window, const DRAWITEMSTRUCT* draw)
+{
+    DrawMenuItem(window, draw);
+}
+
+// A header click opens the sort menu of an armed column.
+static LRESULT RouteColumnClick(HWND window, NMLISTVIEW* click)
+{
+    if (OnColumnClick(click))
+        ShowSortMenu(window);
+    return 0;
 }
 
 // Closing ends the run: the window leaves the screen at once and the message loop ends with exit
@@ -93,7 +144,7 @@ static void OnDestroy(HWND)
     PostQuitMessage(0);
 }
 
-LRESULT RouteNotification(HWND, int controlId, NMHDR* header)
+LRESULT RouteNotification(HWND window, int controlId, NMHDR* header)
 {
     if (controlId != IDC_PRODUCT_LIST)
         return 0;
@@ -102,6 +153,8 @@ LRESULT RouteNotification(HWND, int controlId, NMHDR* header)
         return 1; // hovering must never select a row
     case LVN_GETDISPINFOA:
         return OnGetDispInfo((NMLVDISPINFOA*)header);
+    case LVN_COLUMNCLICK:
+        return RouteColumnClick(window, (NMLISTVIEW*)header);
     }
     return 0;
 }
@@ -114,6 +167,8 @@ static LRESULT CALLBACK ProductsWindowProc(HWND window, UINT message, WPARAM wPa
         HANDLE_MSG(window, WM_DESTROY, OnDestroy);
         HANDLE_MSG(window, WM_SIZE, OnSize);
         HANDLE_MSG(window, WM_COMMAND, OnCommand);
+        HANDLE_MSG(window, WM_MEASUREITEM, OnMeasureItem);
+        HANDLE_MSG(window, WM_DRAWITEM, OnDrawItem);
         HANDLE_MSG(window, WM_NOTIFY, RouteNotification);
     }
     return DefWindowProcA(window, message, wParam, lParam);

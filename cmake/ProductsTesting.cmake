@@ -22,6 +22,11 @@ function(products_add_test name)
   if(T_LABELS)
     list(APPEND properties LABELS "${T_LABELS}")
   endif()
+  # Windows on the one shared display, and real mouse and keyboard input, are one at a time: a
+  # click meant for one test's window must not land on another's.
+  if("gui" IN_LIST T_LABELS)
+    list(APPEND properties RESOURCE_LOCK desktop)
+  endif()
   gtest_discover_tests(${name}
     TEST_PREFIX ${prefix}
     WORKING_DIRECTORY ${PRODUCTS_TEST_DIR}

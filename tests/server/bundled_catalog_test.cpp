@@ -9,6 +9,7 @@
 #include "feed_catalog.h"
 #include "feed_request.h"
 #include "feed_text.h"
+#include "listview/price.h"
 #include "server_test_support.h"
 
 namespace {
@@ -135,7 +136,7 @@ TEST_F(feed_server_bundled_catalog, CoversWhatTheViewerCanShow)
         const std::string& category = names.categories.at(p->categoryId);
         topCategories.insert(category.substr(0, category.find(" > ")));
         currencies.insert(p->currencyId);
-        const double value = ParsePriceLikeViewer(Cp1252(p->price));
+        const double value = ParsePrice(Cp1252(p->price).c_str());
         if (value < 0) {
             ++rejectedPrices;
         } else {

@@ -138,31 +138,6 @@ ViewerFeed ReadFeedLikeViewer(const std::string& reply)
     return feed;
 }
 
-double ParsePriceLikeViewer(const std::string& price)
-{
-    double value = 0.0;
-    size_t i = 0;
-    for (; i < price.size() && price[i] != '.'; ++i) {
-        const char c = price[i];
-        if (c == ',')
-            continue;
-        if (c < '0' || c > '9')
-            return -1.0;
-        value = value * 10 + (c - '0');
-    }
-    if (i == price.size())
-        return value;
-    double scale = 0.1;
-    for (++i; i < price.size(); ++i) {
-        const char c = price[i];
-        if (c < '0' || c > '9')
-            return -1.0;
-        value += (c - '0') * scale;
-        scale /= 10;
-    }
-    return value;
-}
-
 // ---- Files ---------------------------------------------------------------------------------------
 
 std::string MakeScratchDir()

@@ -35,9 +35,6 @@ struct ViewerFeed {
 // this empties before and after: call it from one thread at a time.
 ViewerFeed ReadFeedLikeViewer(const std::string& reply);
 
-// The viewer's price sorting value: -1.0 for a text it does not take as a price.
-double ParsePriceLikeViewer(const std::string& price);
-
 // ---- Files ---------------------------------------------------------------------------------------
 
 std::string MakeScratchDir();

@@ -1,0 +1,35 @@
+// The sort menu: its item table, built and tracked by the owner-drawn menu code.
+#include "app/menus.h"
+
+#include <commctrl.h>
+
+#include "chrome/popup_menu.h"
+#include "common/facts.h"
+#include "common/look.h"
+#include "listview/sorting.h"
+
+POINT SortMenuPoint(HWND window, const RECT& headerItem)
+{
+    POINT at = { headerItem.left + 5, headerItem.bottom + 5 };
+    ClientToScreen(window, &at);
+    at.x += 1;
+    at.y += 1;
+    return at;
+}
+
+void ShowSortMenu(HWND window)
+{
+    const Look& look = TheLook();
+    const PopupItem items[] = {
+        { 0, " Ascending", look.menuBitmaps[MENU_BITMAP_ASCENDING], IDM_SORT_ASCENDING },
+        { 1, " Descending", look.menuBitmaps[MENU_BITMAP_DESCENDING], IDM_SORT_DESCENDING },
+    };
+    HMENU menu = BuildPopupMenu(items, sizeof items / sizeof items[0]);
+    if (menu == nullptr)
+        return; // the column stays armed: the next click on it only disarms it
+    HWND header = (HWND)SendMessageA(GetDlgItem(window, IDC_PRODUCT_LIST), LVM_GETHEADER, 0, 0);
+    RECT item = {};
+    SendMessageA(header, HDM_GETITEMRECT, (WPARAM)SortColumn(), (LPARAM)&item);
+    POINT at = SortMenuPoint(window, item);
+    TrackAndDestroyMenu(menu, window, at.x, at.y);
+}
