@@ -67,6 +67,17 @@ ensure_packages() {
     rm -f "$log"
     return 0
   fi
+  # Still held back when installed amd64 libraries are newer than any i386 twin apt can see: take
+  # the base release's versions throughout, which downgrades just those libraries to match.
+  echo "Still held back; installing the base release's versions, downgrading the libraries that lack an i386 twin." >&2
+  local pin
+  pin=$(mktemp)
+  printf 'Package: *\nPin: release n=%s\nPin-Priority: 1001\n' "$release" >"$pin"
+  if "${install[@]}" --allow-downgrades -o "Dir::Etc::Preferences=$pin" "${missing[@]}" >"$log" 2>&1; then
+    rm -f "$log" "$pin"
+    return 0
+  fi
+  rm -f "$pin"
   echo "error: could not install ${missing[*]}:" >&2
   apt_errors "$log" >&2
   rm -f "$log"

@@ -17,17 +17,25 @@ cat >"$stubs/apt-get" <<'EOF'
 #!/bin/bash
 command=$1
 shift
-yes=no release="" packages=()
+yes=no release="" pinned="" packages=()
 while [ $# -gt 0 ]; do
   case $1 in
     -y|--yes|--assume-yes) yes=yes ;;
     -t|--target-release) release=$2; shift ;;
+    --allow-downgrades) pinned+=" --allow-downgrades" ;;
+    -o)
+      # A preferences file is logged by its pins, since it is gone once the call returns.
+      case $2 in
+        Dir::Etc::Preferences=*) pinned+=" [pin: $(tr '\n' ' ' <"${2#*=}" | sed 's/ $//')]" ;;
+        *) pinned+=" -o $2" ;;
+      esac
+      shift ;;
     -*) ;;
     *) packages+=("$1") ;;
   esac
   shift
 done
-line="${STUB_SUDO:+sudo }apt-get $command${release:+ -t $release}${packages[*]:+ ${packages[*]}}"
+line="${STUB_SUDO:+sudo }apt-get $command${release:+ -t $release}$pinned${packages[*]:+ ${packages[*]}}"
 # An install that could stop at a debconf question is logged as such, and the test rejects it.
 [ "$command" = install ] && [ "${DEBIAN_FRONTEND:-}" != noninteractive ] && line+=" [frontend: ${DEBIAN_FRONTEND:-unset}]"
 echo "$line" >>"$STUB_LOG"
@@ -80,7 +88,9 @@ case $command in
       echo "Do you want to continue? [Y/n] Abort."
       exit 1
     fi
-    if [ -z "$release" ]; then
+    if [ -n "$pinned" ]; then
+      outcome=${STUB_INSTALL_PINNED:-held}
+    elif [ -z "$release" ]; then
       outcome=$STUB_INSTALL
     elif [ "$release" = "$STUB_RELEASE" ]; then
       outcome=$STUB_INSTALL_RELEASE
@@ -225,6 +235,7 @@ expect_count 2 "sleep 0"
 expect_count 1 "sudo apt-get install fake-tool-a fake-viewer-b:i386"
 expect_count 1 "sudo apt-get install -t $STUB_RELEASE fake-tool-a fake-viewer-b:i386"
 [ "$(grep -c 'apt-get install' <<<"$calls")" -eq 2 ] || problem "expected exactly two installs"
+grep -q 'allow-downgrades' <<<"$calls" && problem "downgraded though preferring the base release was enough"
 grep -q 'add-architecture' <<<"$calls" && problem "added i386 though dpkg already had it"
 [ "$(retry_lines)" -eq 1 ] || problem "expected one line announcing the retry with $STUB_RELEASE, saw $(retry_lines)"
 expect_output "Mirror sync in progress?"
@@ -256,9 +267,21 @@ expect_failure_naming fake-tool-a fake-viewer-b:i386
 expect_output "E: Could not resolve 'mirror.invalid'"
 finish_case "update fails outright: non-zero, the packages and apt's error named"
 
-# 4. Both installs fail: the message says which packages and what apt said the last time.
+# 4. A fresh machine whose installed amd64 libraries came from the security suite: preferring the
+#    base release is not enough, taking its versions throughout (downgrading those few) is.
+export STUB_UID=1000 STUB_FOREIGN=i386 STUB_INSTALLED=""
+export STUB_UPDATE=partial STUB_INSTALL=held STUB_INSTALL_RELEASE=held STUB_INSTALL_PINNED=ok
+run_ensure_packages
+[ "$status" -eq 0 ] || problem "exit status $status, expected 0"
+pinned="sudo apt-get install --allow-downgrades [pin: Package: * Pin: release n=$STUB_RELEASE Pin-Priority: 1001]"
+expect_count 1 "$pinned fake-tool-a fake-viewer-b:i386 fake-lib-c"
+[ "$(grep -c 'apt-get install' <<<"$calls")" -eq 3 ] || problem "expected exactly three installs"
+[ "$(grep -c 'downgrading' <<<"$out")" -eq 1 ] || problem "expected one line announcing the downgrades"
+finish_case "fresh machine: the base release's versions throughout, with downgrades, install"
+
+# 5. Every install fails: the message says which packages and what apt said the last time.
 export STUB_UID=0 STUB_FOREIGN=i386 STUB_INSTALLED=""
-export STUB_UPDATE=ok STUB_INSTALL=held STUB_INSTALL_RELEASE=no_candidate
+export STUB_UPDATE=ok STUB_INSTALL=held STUB_INSTALL_RELEASE=held STUB_INSTALL_PINNED=no_candidate
 run_ensure_packages
 [ "$status" -ne 0 ] || problem "exit status 0 though no install worked"
 expect_count 1 "apt-get update"
@@ -267,9 +290,9 @@ expect_count 1 "apt-get install -t $STUB_RELEASE fake-tool-a fake-viewer-b:i386 
 [ "$(retry_lines)" -eq 1 ] || problem "expected one line announcing the retry with $STUB_RELEASE, saw $(retry_lines)"
 expect_failure_naming fake-tool-a fake-viewer-b:i386 fake-lib-c
 expect_output "E: Package 'fake-viewer-b:i386' has no installation candidate"
-finish_case "both installs fail: non-zero, the packages and apt's error named"
+finish_case "every install fails: non-zero, the packages and apt's last error named"
 
-# 5. Everything installed: apt is left alone.
+# 6. Everything installed: apt is left alone.
 export STUB_UID=1000 STUB_FOREIGN="" STUB_INSTALLED="fake-tool-a fake-viewer-b:i386 fake-lib-c"
 export STUB_UPDATE=partial STUB_INSTALL=held STUB_INSTALL_RELEASE=held
 run_ensure_packages
