@@ -6,10 +6,12 @@
 #include "app/launch_args.h"
 #include "app/menus.h"
 #include "app/products_layout.h"
+#include "chrome/close_button.h"
 #include "chrome/popup_menu.h"
 #include "common/look.h"
 #include "feed/feed_fetch.h"
 #include "feed/product_list.h"
+#include "listview/cell_tooltips.h"
 #include "listview/product_list_view.h"
 #include "listview/sorting.h"
 
@@ -47,6 +49,8 @@ static BOOL OnCreate(HWND window, LPCREATESTRUCT)
     // Without networking the fetch finds no socket and leaves the window as it is.
     if (FetchFeed(TheLaunchArgs.ServerHost, TheLaunchArgs.AccountId, TheLaunchArgs.AccountKey))
         ParseFeed(window, productList);
+    CreateCloseButton(window, TheLook());
+    CreateCellTooltips(window, TheLook());
     CenterWindow(window, nullptr, FALSE);
     return TRUE;
 }
@@ -110,6 +114,7 @@ static void OnMeasureItem(HWND window, MEASUREITEMSTRUCT* measure)
 static void OnDrawItem(HWND window, const DRAWITEMSTRUCT* draw)
 {
     DrawMenuItem(window, draw);
+    DrawCloseButton(draw, TheLook().backgroundBrush);
 }
 
 // A header click opens the sort menu of an armed column.
@@ -140,6 +145,7 @@ static void OnDestroy(HWND)
     WSACleanup(); // also after a failed start-up
     DeleteBackgroundBrush();
     DestroyProductImageList(productList);
+    DestroyCellTooltips();
     productList = nullptr;
     PostQuitMessage(0);
 }
@@ -155,6 +161,8 @@ LRESULT RouteNotification(HWND window, int controlId, NMHDR* header)
         return OnGetDispInfo((NMLVDISPINFOA*)header);
     case LVN_COLUMNCLICK:
         return RouteColumnClick(window, (NMLISTVIEW*)header);
+    case LVN_HOTTRACK:
+        return OnHotTrack(window, (NMLISTVIEW*)header);
     }
     return 0;
 }

@@ -137,15 +137,6 @@ void Record(HWND child, Placement* placement)
     SetPropA(child, OldProcProp, (HANDLE)SetWindowLongPtrA(child, GWLP_WNDPROC, (LONG_PTR)RecordingProc));
 }
 
-// Stands in for a child the window does not create itself yet.
-HWND AddRecordingChild(HWND parent, int id, Placement* placement)
-{
-    HWND child = CreateWindowExA(0, "STATIC", "", WS_CHILD | WS_VISIBLE, 0, 0, 1, 1, parent,
-                                 (HMENU)(INT_PTR)id, Instance(), nullptr);
-    Record(child, placement);
-    return child;
-}
-
 struct LayoutCase {
     int width, height;
 };
@@ -154,7 +145,7 @@ TEST_F(ProductsWindowTest, LayoutPlacesListAndCloseButtonAtEverySize)
 {
     Placement list = {}, close = {};
     Record(GetDlgItem(window, IDC_PRODUCT_LIST), &list);
-    AddRecordingChild(window, IDC_CLOSE_BUTTON, &close);
+    Record(GetDlgItem(window, IDC_CLOSE_BUTTON), &close);
 
     // Typical, small, under 10 by 35, zero, and the largest 16-bit extents. The platform turns the
     // negative extents of the tiny sizes into 0 before the children see them.
@@ -180,7 +171,7 @@ TEST_F(ProductsWindowTest, LayoutPlacesListAndCloseButtonAtEverySize)
 TEST_F(ProductsWindowTest, LayoutReadsTheSizeAsSignedWords)
 {
     Placement close = {};
-    AddRecordingChild(window, IDC_CLOSE_BUTTON, &close);
+    Record(GetDlgItem(window, IDC_CLOSE_BUTTON), &close);
     SendMessageA(window, WM_SIZE, SIZE_RESTORED, MAKELPARAM(0xFFFF, 0xFFFE)); // -1 by -2
     ASSERT_TRUE(close.seen);
     EXPECT_EQ(-56, close.x);
