@@ -1,4 +1,4 @@
-// The sort menu: its item table, built and tracked by the owner-drawn menu code.
+// The sort menu and the link menu: their item tables, built and tracked by the owner-drawn menu code.
 #include "app/menus.h"
 
 #include <commctrl.h>
@@ -6,6 +6,9 @@
 #include "chrome/popup_menu.h"
 #include "common/facts.h"
 #include "common/look.h"
+#include "app/launch_args.h"
+#include "feed/feed_fetch.h"
+#include "links/link_menu.h"
 #include "listview/sorting.h"
 
 POINT SortMenuPoint(HWND window, const RECT& headerItem)
@@ -31,5 +34,28 @@ void ShowSortMenu(HWND window)
     RECT item = {};
     SendMessageA(header, HDM_GETITEMRECT, (WPARAM)SortColumn(), (LPARAM)&item);
     POINT at = SortMenuPoint(window, item);
+    TrackAndDestroyMenu(menu, window, at.x, at.y);
+}
+
+POINT LinkMenuPoint(HWND window, int x, int y)
+{
+    POINT at = { x + 8, y + 8 };
+    ClientToScreen(window, &at);
+    return at;
+}
+
+void ShowLinkMenu(HWND window, const ProductRecord* record, int x, int y)
+{
+    LinkMenuItem links[LINK_MENU_MAX_ITEMS];
+    int count = PrepareLinkMenu(record, ServerAddress, TheLaunchArgs.AccountId, TheLaunchArgs.AccountKey, links);
+    if (count == 0)
+        return;
+    PopupItem items[LINK_MENU_MAX_ITEMS];
+    for (int i = 0; i < count; ++i)
+        items[i] = { links[i].slot, links[i].text, TheLook().menuBitmaps[links[i].icon], links[i].command };
+    HMENU menu = BuildPopupMenu(items, count);
+    if (menu == nullptr)
+        return;
+    POINT at = LinkMenuPoint(window, x, y);
     TrackAndDestroyMenu(menu, window, at.x, at.y);
 }

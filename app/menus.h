@@ -4,6 +4,8 @@
 
 #include <windows.h>
 
+#include "feed/product_list.h"
+
 // The sort menu under the header of the latest clicked column: " Ascending" and " Descending".
 void ShowSortMenu(HWND window);
 
@@ -11,3 +13,11 @@ void ShowSortMenu(HWND window);
 // (header client coordinates): 5 pixels in from the header's left and below its bottom, as the list
 // view sits 5 pixels into the window, and one more each way.
 POINT SortMenuPoint(HWND window, const RECT& headerItem);
+
+// The link menu of a record at a click point in the list view's client coordinates: its web
+// address and its server page, whichever it has; none when it has neither.
+void ShowLinkMenu(HWND window, const ProductRecord* record, int x, int y);
+
+// Where the link menu's top-left corner goes, in screen coordinates: 8 pixels right of and below the
+// click, taken as a point of the window's client area, so 1 pixel off the clicked point.
+POINT LinkMenuPoint(HWND window, int x, int y);

@@ -11,6 +11,7 @@
 #include "common/look.h"
 #include "feed/feed_fetch.h"
 #include "feed/product_list.h"
+#include "links/link_menu.h"
 #include "listview/cell_tooltips.h"
 #include "listview/product_list_view.h"
 #include "listview/sorting.h"
@@ -80,12 +81,25 @@ static void SortDescending(HWND window)
     SortProductList(GetDlgItem(window, IDC_PRODUCT_LIST), false);
 }
 
+// The address handed over is the one formatted when the menu was built.
+static void OpenWebAddress(HWND)
+{
+    OpenInBrowser(WebUrl());
+}
+
+static void OpenServerPage(HWND)
+{
+    OpenInBrowser(ServerPageUrl());
+}
+
 // The popup menus' commands.
 struct MenuCommand {
     int id;
     void (*run)(HWND window);
 };
 static const MenuCommand MenuCommands[] = {
+    { IDM_OPEN_WEB_ADDRESS, OpenWebAddress },
+    { IDM_OPEN_SERVER_PAGE, OpenServerPage },
     { IDM_SORT_ASCENDING, SortAscending },
     { IDM_SORT_DESCENDING, SortDescending },
 };
@@ -115,6 +129,18 @@ static void OnDrawItem(HWND window, const DRAWITEMSTRUCT* draw)
 {
     DrawMenuItem(window, draw);
     DrawCloseButton(draw, TheLook().backgroundBrush);
+}
+
+// A click on a row opens its link menu; a click below the last row, or on a row without its record,
+// opens nothing.
+static LRESULT RouteItemClick(HWND window, const NMITEMACTIVATE* click)
+{
+    if (click->iItem < 0)
+        return 0;
+    const ProductRecord* record = GetItemRecord(click->hdr.hwndFrom, click->iItem);
+    if (record != nullptr)
+        ShowLinkMenu(window, record, click->ptAction.x, click->ptAction.y);
+    return 0;
 }
 
 // A header click opens the sort menu of an armed column.
@@ -163,6 +189,8 @@ LRESULT RouteNotification(HWND window, int controlId, NMHDR* header)
         return RouteColumnClick(window, (NMLISTVIEW*)header);
     case LVN_HOTTRACK:
         return OnHotTrack(window, (NMLISTVIEW*)header);
+    case NM_CLICK:
+        return RouteItemClick(window, (NMITEMACTIVATE*)header);
     }
     return 0;
 }

@@ -226,7 +226,10 @@ TEST_F(ProductsWindowTest, HoverOverTheListNeverSelects)
     EXPECT_EQ(1, SendMessageA(window, WM_NOTIFY, IDC_PRODUCT_LIST, (LPARAM)&hover));
     NMHDR elsewhere = { nullptr, 106, (UINT)NM_HOVER };
     EXPECT_EQ(0, SendMessageA(window, WM_NOTIFY, 106, (LPARAM)&elsewhere));
-    NMHDR click = { nullptr, IDC_PRODUCT_LIST, (UINT)NM_CLICK };
+    // A click below the last row: the list view's click record names no item.
+    NMITEMACTIVATE click = {};
+    click.hdr = { GetDlgItem(window, IDC_PRODUCT_LIST), IDC_PRODUCT_LIST, (UINT)NM_CLICK };
+    click.iItem = -1;
     EXPECT_EQ(0, SendMessageA(window, WM_NOTIFY, IDC_PRODUCT_LIST, (LPARAM)&click));
 }
 

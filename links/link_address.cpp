@@ -1,0 +1,22 @@
+// Address formats of the browser hand-off.
+#include "links/link_address.h"
+
+#include "common/facts.h"
+#include "common/text.h"
+
+void FormatWebUrl(char* buffer, size_t capacity, const char* webAddress)
+{
+    FormatText(buffer, capacity, "http://%s", webAddress);
+}
+
+void FormatServerPageUrl(char* buffer, size_t capacity, const char* serverAddress, const char* serverPath,
+                         const char* accountId, const char* accountKey)
+{
+    FormatText(buffer, capacity, "http://%s:%d/%s^%s^%s", serverAddress, FEED_PORT, serverPath, accountId,
+               accountKey);
+}
+
+bool TickWaitOver(unsigned start, unsigned now, unsigned waitMs)
+{
+    return now - start >= waitMs; // unsigned difference: right across the wrap
+}

@@ -1,0 +1,85 @@
+// Link menu contents and the browser hand-off.
+#include "links/link_menu.h"
+
+#include <shellapi.h>
+#include <string.h>
+
+#include "common/facts.h"
+#include "common/look.h"
+#include "links/link_address.h"
+
+const char BrowserClassName[] = "VarnelBrowsr";
+const char BrowserProgram[] = "Vn_Browser.exe";
+const char HostClassName[] = "TheMain32WClass";
+
+// The addresses of the latest menu that had the matching item; read when its command arrives.
+static char webUrl[LINK_ADDRESS_CAPACITY];
+static char serverPageUrl[LINK_ADDRESS_CAPACITY];
+
+static void StartBrowser()
+{
+    ShellExecuteA(nullptr, "open", BrowserProgram, nullptr, nullptr, SW_SHOWNORMAL);
+}
+
+// The window is frozen meanwhile, as it is during the fetch; sleeping in steps spares the processor.
+static void WaitTicks(unsigned ms)
+{
+    DWORD start = GetTickCount();
+    while (!TickWaitOver(start, GetTickCount(), ms))
+        Sleep(10);
+}
+
+static const BrowserStarter RealStarter = { StartBrowser, WaitTicks };
+static BrowserStarter starter = RealStarter;
+
+void SetBrowserStarter(const BrowserStarter* replacement)
+{
+    starter = replacement != nullptr ? *replacement : RealStarter;
+}
+
+const char* WebUrl()
+{
+    return webUrl;
+}
+
+const char* ServerPageUrl()
+{
+    return serverPageUrl;
+}
+
+int PrepareLinkMenu(const ProductRecord* record, const char* serverAddress, const char* accountId,
+                    const char* accountKey, LinkMenuItem items[LINK_MENU_MAX_ITEMS])
+{
+    // Slots 2 and 3 are the link menu's: an item at position p uses slot 2 + p.
+    int count = 0;
+    if (record->webAddress[0] != '\0') {
+        FormatWebUrl(webUrl, sizeof webUrl, record->webAddress);
+        items[count] = { 2 + count, record->webAddress, MENU_BITMAP_WEB, IDM_OPEN_WEB_ADDRESS };
+        ++count;
+    }
+    if (record->serverPath[0] != '\0') {
+        FormatServerPageUrl(serverPageUrl, sizeof serverPageUrl, serverAddress, record->serverPath, accountId,
+                            accountKey);
+        items[count] = { 2 + count, record->serverPath, MENU_BITMAP_SERVER, IDM_OPEN_SERVER_PAGE };
+        ++count;
+    }
+    return count;
+}
+
+void OpenInBrowser(const char* address)
+{
+    HWND browser = FindWindowA(BrowserClassName, nullptr);
+    if (browser == nullptr) {
+        starter.start();
+        starter.wait(BROWSER_START_WAIT_MS);
+        browser = FindWindowA(BrowserClassName, nullptr);
+        // The host hears of the start whether or not the browser came up.
+        HWND host = FindWindowA(HostClassName, nullptr);
+        if (host != nullptr)
+            PostMessageA(host, WM_COMMAND, HOST_BROWSER_STARTED, 0);
+    }
+    if (browser == nullptr)
+        return; // the address is dropped: nothing is ever sent to a window that was not found
+    SendDlgItemMessageA(browser, BROWSER_ADDRESS_FIELD, WM_SETTEXT, (WPARAM)strlen(address), (LPARAM)address);
+    PostMessageA(browser, WM_COMMAND, BROWSER_OPEN_COMMAND, 0);
+}

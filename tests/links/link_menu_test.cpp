@@ -1,0 +1,427 @@
+// The link menu and the browser hand-off under Wine. The browser and the host are doubles in this
+// process, windows of their real classes that record what reaches them; starting and waiting for
+// the browser are replaced, so that no test starts a program or sleeps two seconds. A real click on
+// a real row opens the real menu.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+#include <commctrl.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "app/launch_args.h"
+#include "app/menus.h"
+#include "app/products_window.h"
+#include "chrome/popup_menu.h"
+#include "common/look.h"
+#include "feed/product_list.h"
+#include "links/link_menu.h"
+#include "listview/product_list_view.h"
+#include "win_test_support.h"
+
+namespace {
+
+HINSTANCE Instance()
+{
+    return GetModuleHandleA(nullptr);
+}
+
+// Everything the doubles and the replaced start and wait saw, in order.
+std::vector<std::string> received;
+
+LRESULT CALLBACK BrowserDouble(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == WM_COMMAND)
+        received.push_back("browser command " + std::to_string(wParam) + " " + std::to_string(lParam));
+    return DefWindowProcA(window, message, wParam, lParam);
+}
+
+// The text arrives by a send, the commands by posts, which this thread sees only later: the field
+// notes whether the host's notice was already waiting, to tell the order they were issued in.
+LRESULT CALLBACK FieldDouble(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == WM_SETTEXT) {
+        MSG pending;
+        bool hostTold = PeekMessageA(&pending, FindWindowA("TheMain32WClass", nullptr), WM_COMMAND, WM_COMMAND,
+                                     PM_NOREMOVE) != 0;
+        received.push_back("field " + std::to_string(wParam) + " " + (const char*)lParam +
+                           (hostTold ? " after the notice" : ""));
+    }
+    return DefWindowProcA(window, message, wParam, lParam);
+}
+
+LRESULT CALLBACK HostDouble(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == WM_COMMAND)
+        received.push_back("host command " + std::to_string(wParam) + " " + std::to_string(lParam));
+    return DefWindowProcA(window, message, wParam, lParam);
+}
+
+void RegisterDouble(const char* name, WNDPROC procedure)
+{
+    WNDCLASSA windowClass = {};
+    windowClass.lpfnWndProc = procedure;
+    windowClass.hInstance = Instance();
+    windowClass.lpszClassName = name;
+    RegisterClassA(&windowClass);
+}
+
+HWND browserDouble = nullptr;
+bool startBringsTheBrowser = false;
+
+void CreateBrowserDouble()
+{
+    browserDouble = CreateWindowExA(0, BrowserClassName, "", WS_OVERLAPPED, 0, 0, 200, 100, nullptr, nullptr,
+                                    Instance(), nullptr);
+    CreateWindowExA(0, "TestAddressField", "", WS_CHILD, 0, 0, 100, 20, browserDouble,
+                    (HMENU)(INT_PTR)BROWSER_ADDRESS_FIELD, Instance(), nullptr);
+}
+
+void RecordStart()
+{
+    received.push_back("start");
+    if (startBringsTheBrowser)
+        CreateBrowserDouble();
+}
+
+void RecordWait(unsigned ms)
+{
+    received.push_back("wait " + std::to_string(ms));
+}
+
+struct HandOffTest : ::testing::Test {
+    HWND host = nullptr;
+
+    void SetUp() override
+    {
+        RegisterDouble(BrowserClassName, BrowserDouble);
+        RegisterDouble(HostClassName, HostDouble);
+        RegisterDouble("TestAddressField", FieldDouble);
+        BrowserStarter doubles = { RecordStart, RecordWait };
+        SetBrowserStarter(&doubles);
+        received.clear();
+        startBringsTheBrowser = false;
+    }
+
+    void TearDown() override
+    {
+        SetBrowserStarter(nullptr);
+        if (browserDouble != nullptr)
+            DestroyWindow(browserDouble);
+        browserDouble = nullptr;
+        if (host != nullptr)
+            DestroyWindow(host);
+        PumpMessages();
+    }
+
+    void OpenHost()
+    {
+        host = CreateWindowExA(0, HostClassName, "", WS_OVERLAPPED, 0, 0, 200, 100, nullptr, nullptr, Instance(),
+                               nullptr);
+    }
+};
+
+TEST_F(HandOffTest, ARunningBrowserGetsTheAddressThenTheOpenCommandAndNothingElse)
+{
+    CreateBrowserDouble();
+    OpenHost();
+    OpenInBrowser("http://shop.example/oak");
+    PumpMessages();
+    EXPECT_EQ((std::vector<std::string>{ "field 23 http://shop.example/oak", "browser command 1135 0" }), received);
+}
+
+TEST_F(HandOffTest, AMissingBrowserIsStartedWaitedForFoundAgainAndTheHostTold)
+{
+    OpenHost();
+    startBringsTheBrowser = true;
+    OpenInBrowser("http://127.0.0.1:1360/oak^demo^demo");
+    PumpMessages();
+    EXPECT_EQ((std::vector<std::string>{ "start", "wait 2000",
+                                         "field 35 http://127.0.0.1:1360/oak^demo^demo after the notice",
+                                         "host command 911 0", "browser command 1135 0" }),
+              received);
+}
+
+TEST_F(HandOffTest, ABrowserThatNeverComesUpGetsNothingButTheHostIsStillTold)
+{
+    OpenHost();
+    OpenInBrowser("http://shop.example/oak");
+    PumpMessages();
+    EXPECT_EQ((std::vector<std::string>{ "start", "wait 2000", "host command 911 0" }), received);
+}
+
+TEST_F(HandOffTest, WithoutAHostTheNoticeGoesNowhere)
+{
+    startBringsTheBrowser = true;
+    OpenInBrowser("http://shop.example/oak");
+    PumpMessages();
+    EXPECT_EQ((std::vector<std::string>{ "start", "wait 2000", "field 23 http://shop.example/oak",
+                                         "browser command 1135 0" }),
+              received);
+}
+
+ProductRecord Record(const char* webAddress, const char* serverPath)
+{
+    ProductRecord record = {};
+    strcpy(record.name, "Oak chair");
+    strcpy(record.webAddress, webAddress);
+    strcpy(record.serverPath, serverPath);
+    return record;
+}
+
+TEST(PrepareLinkMenu, GivesAnItemPerFieldInSlotsFromTwoWithTheirIconsAndCommands)
+{
+    LinkMenuItem items[LINK_MENU_MAX_ITEMS] = {};
+    ProductRecord both = Record("shop.example/oak", "oak-chair");
+    ASSERT_EQ(2, PrepareLinkMenu(&both, "127.0.0.9", "acct", "key", items));
+    EXPECT_EQ(2, items[0].slot);
+    EXPECT_EQ(both.webAddress, items[0].text) << "the item shows the record's own field";
+    EXPECT_EQ(MENU_BITMAP_WEB, items[0].icon);
+    EXPECT_EQ((UINT)IDM_OPEN_WEB_ADDRESS, items[0].command);
+    EXPECT_EQ(3, items[1].slot);
+    EXPECT_EQ(both.serverPath, items[1].text);
+    EXPECT_EQ(MENU_BITMAP_SERVER, items[1].icon);
+    EXPECT_EQ((UINT)IDM_OPEN_SERVER_PAGE, items[1].command);
+    EXPECT_STREQ("http://shop.example/oak", WebUrl());
+    EXPECT_STREQ("http://127.0.0.9:1360/oak-chair^acct^key", ServerPageUrl());
+
+    ProductRecord pageOnly = Record("", "linen");
+    ASSERT_EQ(1, PrepareLinkMenu(&pageOnly, "127.0.0.1", "a", "b", items));
+    EXPECT_EQ(2, items[0].slot) << "a lone server page item stands at position 0, in slot 2";
+    EXPECT_EQ(MENU_BITMAP_SERVER, items[0].icon);
+    EXPECT_EQ((UINT)IDM_OPEN_SERVER_PAGE, items[0].command);
+    EXPECT_STREQ("http://127.0.0.1:1360/linen^a^b", ServerPageUrl());
+    EXPECT_STREQ("http://shop.example/oak", WebUrl()) << "a menu without a web item leaves the web address";
+
+    ProductRecord webOnly = Record("walnut.example", "");
+    ASSERT_EQ(1, PrepareLinkMenu(&webOnly, "127.0.0.1", "a", "b", items));
+    EXPECT_EQ(2, items[0].slot);
+    EXPECT_EQ(MENU_BITMAP_WEB, items[0].icon);
+    EXPECT_EQ((UINT)IDM_OPEN_WEB_ADDRESS, items[0].command);
+    EXPECT_STREQ("http://127.0.0.1:1360/linen^a^b", ServerPageUrl());
+
+    ProductRecord neither = Record("", "");
+    EXPECT_EQ(0, PrepareLinkMenu(&neither, "127.0.0.1", "a", "b", items));
+}
+
+// Clicks at a screen point through real input.
+void ClickAt(POINT at)
+{
+    int width = GetSystemMetrics(SM_CXSCREEN), height = GetSystemMetrics(SM_CYSCREEN);
+    INPUT inputs[3] = {};
+    for (INPUT& input : inputs) {
+        input.type = INPUT_MOUSE;
+        input.mi.dx = (at.x * 65535 + width / 2) / (width - 1);
+        input.mi.dy = (at.y * 65535 + height / 2) / (height - 1);
+    }
+    inputs[0].mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
+    inputs[1].mi.dwFlags = MOUSEEVENTF_LEFTDOWN | MOUSEEVENTF_ABSOLUTE;
+    inputs[2].mi.dwFlags = MOUSEEVENTF_LEFTUP | MOUSEEVENTF_ABSOLUTE;
+    SendInput(3, inputs, sizeof(INPUT));
+}
+
+HWND WaitForPopup(int timeoutMs)
+{
+    for (int waited = 0; waited <= timeoutMs; waited += 20) {
+        HWND popup = FindWindowA("#32768", nullptr);
+        if (popup != nullptr && IsWindowVisible(popup))
+            return popup;
+        Sleep(20);
+    }
+    return nullptr;
+}
+
+DWORD WINAPI RunScript(LPVOID script)
+{
+    (*(const std::function<void()>*)script)();
+    return 0;
+}
+
+// The menu runs a modal loop on this thread: the input comes from another while this one pumps.
+void RunInput(const std::function<void()>& script)
+{
+    HANDLE thread = CreateThread(nullptr, 0, RunScript, (LPVOID)&script, 0, nullptr);
+    ASSERT_NE(nullptr, thread);
+    while (MsgWaitForMultipleObjects(1, &thread, FALSE, 30000, QS_ALLINPUT) == WAIT_OBJECT_0 + 1)
+        PumpMessages();
+    EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(thread, 0)) << "the input script did not finish";
+    CloseHandle(thread);
+}
+
+struct SeenMenu {
+    bool shown = false;
+    RECT rect = {};
+    int items = 0;
+    UINT ids[2] = {};
+    ULONG_PTR data[2] = {};
+    RECT itemRects[2] = {};
+};
+
+struct LinkMenuTest : HandOffTest {
+    HWND window = nullptr;
+    HWND list = nullptr;
+
+    void SetUp() override
+    {
+        HandOffTest::SetUp();
+        // Nothing listens there: the fetch is refused at once, and this is the server address used.
+        ParseLaunchArgs("127.0.0.73^acct-5^k3y#", &TheLaunchArgs);
+        ASSERT_TRUE(RegisterProductsClass(Instance()));
+        window = CreateProductsWindow(Instance(), SW_SHOWNORMAL);
+        ASSERT_NE(nullptr, window);
+        SetWindowPos(window, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+        SetForegroundWindow(window);
+        list = GetDlgItem(window, IDC_PRODUCT_LIST);
+        AppendProduct(1, "Oak chair", 1110, "249.00", 840, "shop.example/chairs/oak", "oak-chair");
+        AppendProduct(1, "Linen cover", 1310, "89", 826, "", "linen");
+        AppendProduct(1, "Plain stool", 1110, "12", 840, "", "");
+        ASSERT_EQ(1, FillProductListView(list));
+        PumpMessages();
+    }
+
+    void TearDown() override
+    {
+        if (IsWindow(window))
+            DestroyWindow(window);
+        PumpMessages();
+        FreeProducts();
+        UnregisterClassA(ProductsClassName, Instance());
+        HandOffTest::TearDown();
+    }
+
+    // A screen point inside a row's name cell, and the same point in the list's client area.
+    POINT RowPoint(int row, POINT* inList)
+    {
+        RECT cell = {};
+        cell.top = 1;
+        cell.left = LVIR_BOUNDS;
+        SendMessageA(list, LVM_GETSUBITEMRECT, row, (LPARAM)&cell);
+        *inList = { cell.left + 10, (cell.top + cell.bottom) / 2 };
+        POINT at = *inList;
+        ClientToScreen(list, &at);
+        return at;
+    }
+
+    // Clicks a row; reads the menu that opens; then clicks its item at choose, or presses Escape.
+    SeenMenu ClickRow(int row, int choose, int waitMs = 5000)
+    {
+        POINT inList;
+        POINT at = RowPoint(row, &inList);
+        SeenMenu seen;
+        RunInput([&] {
+            ClickAt(at);
+            HWND popup = WaitForPopup(waitMs);
+            if (popup == nullptr)
+                return;
+            seen.shown = true;
+            GetWindowRect(popup, &seen.rect);
+            HMENU menu = (HMENU)SendMessageA(popup, MN_GETHMENU, 0, 0);
+            seen.items = GetMenuItemCount(menu);
+            for (int i = 0; i < seen.items && i < 2; ++i) {
+                MENUITEMINFOA info = {};
+                info.cbSize = sizeof info;
+                info.fMask = MIIM_ID | MIIM_DATA;
+                GetMenuItemInfoA(menu, (UINT)i, TRUE, &info);
+                seen.ids[i] = info.wID;
+                seen.data[i] = info.dwItemData;
+                GetMenuItemRect(nullptr, menu, (UINT)i, &seen.itemRects[i]);
+            }
+            if (choose >= 0) {
+                const RECT& item = seen.itemRects[choose];
+                ClickAt(POINT{ (item.left + item.right) / 2, (item.top + item.bottom) / 2 });
+            } else {
+                INPUT keys[2] = {};
+                keys[0].type = keys[1].type = INPUT_KEYBOARD;
+                keys[0].ki.wVk = keys[1].ki.wVk = VK_ESCAPE;
+                keys[1].ki.dwFlags = KEYEVENTF_KEYUP;
+                SendInput(2, keys, sizeof(INPUT));
+            }
+            for (int waited = 0; waited < 5000 && FindWindowA("#32768", nullptr) != nullptr &&
+                                 IsWindowVisible(FindWindowA("#32768", nullptr));
+                 waited += 20)
+                Sleep(20);
+        });
+        // The expected corner: the click in the list, taken 8 pixels on as a point of the window.
+        expectedCorner = LinkMenuPoint(window, inList.x, inList.y);
+        return seen;
+    }
+
+    POINT expectedCorner = {};
+};
+
+TEST_F(LinkMenuTest, AClickOnARowOpensItsLinksWithTheRawFieldsAndIconsBesideThePointer)
+{
+    SeenMenu seen = ClickRow(0, -1);
+    ASSERT_TRUE(seen.shown) << "no link menu opened";
+    EXPECT_EQ(expectedCorner.x, seen.rect.left);
+    EXPECT_EQ(expectedCorner.y, seen.rect.top);
+    ASSERT_EQ(2, seen.items);
+    EXPECT_EQ((UINT)IDM_OPEN_WEB_ADDRESS, seen.ids[0]);
+    EXPECT_EQ((UINT)IDM_OPEN_SERVER_PAGE, seen.ids[1]);
+    EXPECT_EQ((ULONG_PTR)&MenuItemSlots[2], seen.data[0]);
+    EXPECT_EQ((ULONG_PTR)&MenuItemSlots[3], seen.data[1]);
+    EXPECT_STREQ("shop.example/chairs/oak", MenuItemSlots[2].text);
+    EXPECT_STREQ("oak-chair", MenuItemSlots[3].text);
+    EXPECT_NE(nullptr, MenuItemSlots[2].bitmap);
+    EXPECT_EQ(TheLook().menuBitmaps[MENU_BITMAP_WEB], MenuItemSlots[2].bitmap);
+    EXPECT_EQ(TheLook().menuBitmaps[MENU_BITMAP_SERVER], MenuItemSlots[3].bitmap);
+    EXPECT_TRUE(received.empty()) << "a dismissed menu hands nothing over";
+}
+
+TEST_F(LinkMenuTest, ChoosingTheServerPageHandsItsAddressToTheRunningBrowser)
+{
+    CreateBrowserDouble();
+    SeenMenu seen = ClickRow(0, 1);
+    ASSERT_TRUE(seen.shown);
+    PumpMessages();
+    const std::string address = "http://127.0.0.73:1360/oak-chair^acct-5^k3y";
+    EXPECT_EQ((std::vector<std::string>{ "field " + std::to_string(address.size()) + " " + address,
+                                         "browser command 1135 0" }),
+              received);
+}
+
+TEST_F(LinkMenuTest, ChoosingTheWebAddressStartsTheBrowserWhenItIsNotThere)
+{
+    OpenHost();
+    startBringsTheBrowser = true;
+    SeenMenu seen = ClickRow(0, 0);
+    ASSERT_TRUE(seen.shown);
+    PumpMessages();
+    EXPECT_EQ((std::vector<std::string>{ "start", "wait 2000", "field 30 http://shop.example/chairs/oak after the notice",
+                                         "host command 911 0", "browser command 1135 0" }),
+              received);
+}
+
+TEST_F(LinkMenuTest, ARowWithOnlyAServerPathGivesOneItemAndARowWithNeitherNone)
+{
+    SeenMenu one = ClickRow(1, -1);
+    ASSERT_TRUE(one.shown);
+    ASSERT_EQ(1, one.items);
+    EXPECT_EQ((UINT)IDM_OPEN_SERVER_PAGE, one.ids[0]);
+    EXPECT_EQ((ULONG_PTR)&MenuItemSlots[2], one.data[0]);
+    EXPECT_STREQ("linen", MenuItemSlots[2].text);
+    EXPECT_EQ(TheLook().menuBitmaps[MENU_BITMAP_SERVER], MenuItemSlots[2].bitmap);
+
+    Sleep(GetDoubleClickTime() + 100); // a separate click, not the second half of a double-click
+    SeenMenu none = ClickRow(2, -1, 1000);
+    EXPECT_FALSE(none.shown);
+}
+
+TEST_F(LinkMenuTest, AClickBelowTheLastRowOpensNothing)
+{
+    RECT last = {};
+    last.left = LVIR_BOUNDS;
+    SendMessageA(list, LVM_GETITEMRECT, 2, (LPARAM)&last);
+    POINT below = { last.left + 10, last.bottom + 20 };
+    ClientToScreen(list, &below);
+    bool shown = true;
+    RunInput([&] {
+        ClickAt(below);
+        shown = WaitForPopup(1000) != nullptr;
+    });
+    EXPECT_FALSE(shown);
+}
+
+} // namespace
