@@ -3,9 +3,18 @@
 #include "feed_catalog.h"
 
 #include <errno.h>
+#include <fcntl.h>
 #include <stdio.h>
 #include <string.h>
+#include <sys/stat.h>
+#include <sys/types.h>
+#ifdef _WIN32
+#include <io.h>
+#else
+#include <unistd.h>
+#endif
 
+#include "feed_names.h"
 #include "feed_text.h"
 
 namespace {
@@ -30,15 +39,65 @@ void AddError(LoadState* state, const std::string& file, int line, const std::st
     state->errors->push_back(error);
 }
 
+// Opens a file for reading only when it is a regular file: a FIFO would block the open or the first
+// read for ever, a device could be anything, a directory is a mistake. Checked by name first, so that
+// nothing else is opened at all, then on the open descriptor, in case the name changed in between.
+FILE* OpenRegularFile(const std::string& path, std::string* why)
+{
+    struct stat byName;
+    if (stat(path.c_str(), &byName) != 0) {
+        *why = std::string("cannot be opened: ") + strerror(errno);
+        return nullptr;
+    }
+    if (!S_ISREG(byName.st_mode)) {
+        *why = S_ISDIR(byName.st_mode) ? "is a directory, not a file" : "is not a regular file (a FIFO or a device)";
+        return nullptr;
+    }
+#ifdef _WIN32
+    FILE* file = fopen(path.c_str(), "rb");
+    if (file == nullptr) {
+        *why = std::string("cannot be opened: ") + strerror(errno);
+        return nullptr;
+    }
+    const int fd = _fileno(file);
+#else
+    // Non-blocking, so that even a FIFO put there since the check cannot hold the open.
+    const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) {
+        *why = std::string("cannot be opened: ") + strerror(errno);
+        return nullptr;
+    }
+#endif
+    struct stat opened;
+    if (fstat(fd, &opened) != 0 || !S_ISREG(opened.st_mode)) {
+        *why = "is not a regular file (a FIFO or a device)";
+#ifdef _WIN32
+        fclose(file);
+#else
+        close(fd);
+#endif
+        return nullptr;
+    }
+#ifndef _WIN32
+    // A regular file never blocks; reads go back to the ordinary kind.
+    fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    FILE* file = fdopen(fd, "rb");
+    if (file == nullptr) {
+        *why = std::string("cannot be opened: ") + strerror(errno);
+        close(fd);
+        return nullptr;
+    }
+#endif
+    return file;
+}
+
 // Reads a whole file and cuts it into lines: LF ends a line, a CR before it is dropped (files saved
 // on Windows), and a UTF-8 byte order mark at the start is skipped.
 bool ReadLines(const std::string& path, std::vector<std::string>* lines, std::string* why)
 {
-    FILE* file = fopen(path.c_str(), "rb");
-    if (file == nullptr) {
-        *why = std::string("cannot be opened: ") + strerror(errno);
+    FILE* file = OpenRegularFile(path, why);
+    if (file == nullptr)
         return false;
-    }
     std::string text;
     char chunk[4096];
     size_t n = 0;
@@ -233,7 +292,8 @@ std::string CheckWebAddress(const std::string& address)
     return "";
 }
 
-bool LoadAccounts(const std::string& dir, LoadState* state, std::vector<CatalogAccount>* accounts)
+bool LoadAccounts(const std::string& dir, LoadState* state, std::vector<CatalogAccount>* accounts,
+                  std::vector<CatalogError>* warnings)
 {
     const std::string file = dir + "/accounts.txt";
     std::vector<std::string> lines;
@@ -267,6 +327,9 @@ bool LoadAccounts(const std::string& dir, LoadState* state, std::vector<CatalogA
             reason = "id " + Quoted(account.id) + " must be letters, digits and - . _ only";
         else if (account.id.size() > kAccountIdMax)
             reason = TooLong("id", account.id.size(), kAccountIdMax);
+        else if (NamesWindowsDevice(account.id))
+            reason = "id " + Quoted(account.id) + " names a Windows device (CON, PRN, AUX, NUL, COM1, LPT1, ...): "
+                     "its products file could not be opened on Windows";
         else if (account.key.empty() || !AllOf(account.key, "-._~"))
             reason = "key " + Quoted(account.key) + " must be letters, digits and - . _ ~ only";
         else if (account.key.size() > kAccountKeyMax)
@@ -296,12 +359,21 @@ bool LoadAccounts(const std::string& dir, LoadState* state, std::vector<CatalogA
             AddError(state, file, lineNumber, reason);
             continue;
         }
+        if (account.key.size() < kAccountKeyAdvisedMin) {
+            CatalogError warning;
+            warning.file = file;
+            warning.line = lineNumber;
+            warning.reason = "warning: the key of " + Quoted(account.id) + " is " + std::to_string(account.key.size()) +
+                             " characters; keys shorter than " + std::to_string(kAccountKeyAdvisedMin) +
+                             " are quick to guess (the viewer takes up to " + std::to_string(kAccountKeyMax) + ")";
+            warnings->push_back(warning);
+        }
         accounts->push_back(account);
     }
     return true;
 }
 
-void LoadProducts(const std::string& dir, const CatalogNames& names, LoadState* state, CatalogAccount* account)
+void LoadProducts(const std::string& dir, LoadState* state, CatalogAccount* account)
 {
     const std::string file = dir + "/products/" + account->id + ".txt";
     std::vector<std::string> lines;
@@ -348,15 +420,15 @@ void LoadProducts(const std::string& dir, const CatalogNames& names, LoadState* 
         if (reason.empty()) {
             if (!ParseId(fields[2], 10, false, &product.categoryId) || product.categoryId == 0)
                 reason = "category " + Quoted(fields[2]) + " is not a category id (a number such as 1110)";
-            else if (names.haveCategories && names.categories.count(product.categoryId) == 0)
-                reason = "category " + fields[2] + " is not in the category list";
+            else if (CategoryName(product.categoryId) == nullptr)
+                reason = "category " + fields[2] + " is not in the category list (companions/category/categories.txt)";
         }
         if (reason.empty())
             reason = CheckFeedText("price", fields1252[3], kPriceMax, false);
         if (reason.empty()) {
             if (!ParseId(fields[4], 3, true, &product.currencyId) || product.currencyId == 0)
                 reason = "currency " + Quoted(fields[4]) + " is not an ISO 4217 numeric code (such as 840 for USD)";
-            else if (names.haveCurrencies && names.currencies.count(product.currencyId) == 0)
+            else if (CurrencyCode(product.currencyId) == nullptr)
                 reason = "currency " + fields[4] + " is not in the ISO 4217 list";
         }
         if (reason.empty() && !product.webAddress.empty()) {
@@ -400,151 +472,38 @@ void LoadProducts(const std::string& dir, const CatalogNames& names, LoadState* 
     }
 }
 
-// Minimal reader for the ISO 4217 JSON list: string values only, entries are the objects one level
-// below the top-level object.
-struct JsonScan {
-    const std::string* text;
-    size_t at;
-};
-
-bool ScanString(JsonScan* scan, std::string* value)
-{
-    const std::string& t = *scan->text;
-    value->clear();
-    ++scan->at;  // opening quote
-    while (scan->at < t.size()) {
-        const char c = t[scan->at++];
-        if (c == '"')
-            return true;
-        if (c == '\\') {
-            if (scan->at >= t.size())
-                return false;
-            const char e = t[scan->at++];
-            if (e == 'u') {
-                scan->at += 4;  // not needed for codes and numbers; kept out of the value
-                continue;
-            }
-            value->push_back(e == 'n' ? '\n' : e == 't' ? '\t' : e);
-            continue;
-        }
-        value->push_back(c);
-    }
-    return false;
-}
-
 } // namespace
 
 std::string FormatCatalogError(const CatalogError& error)
 {
     if (error.line > 0)
-        return error.file + ":" + std::to_string(error.line) + ": " + error.reason;
-    return error.file + ": " + error.reason;
+        return TerminalSafe(error.file + ":" + std::to_string(error.line) + ": " + error.reason);
+    return TerminalSafe(error.file + ": " + error.reason);
 }
 
-bool LoadCategoryNames(const std::string& file, CatalogNames* names, std::vector<CatalogError>* errors)
+bool NamesWindowsDevice(const std::string& id)
 {
-    LoadState state = {errors, false};
-    std::vector<std::string> lines;
-    std::string why;
-    if (!ReadLines(file, &lines, &why)) {
-        AddError(&state, file, 0, why);
-        return false;
-    }
-    names->categories.clear();
-    for (size_t i = 0; i < lines.size(); ++i) {
-        if (IsSkipped(lines[i]))
-            continue;
-        const size_t bar = lines[i].find('|');
-        int id = 0;
-        if (bar == std::string::npos || !ParseId(lines[i].substr(0, bar), 10, false, &id) || id == 0 ||
-            bar + 1 >= lines[i].size()) {
-            AddError(&state, file, (int)i + 1, "expected \"id|Top > Middle > Leaf\"");
-            continue;
-        }
-        if (!names->categories.emplace(id, lines[i].substr(bar + 1)).second)
-            AddError(&state, file, (int)i + 1, "category id " + std::to_string(id) + " appears twice");
-    }
-    names->haveCategories = !state.failed;
-    return !state.failed;
+    // Windows takes the name before the first dot: "con.shop.txt" is the console too.
+    const std::string base = Lower(id.substr(0, id.find('.')));
+    if (base == "con" || base == "prn" || base == "aux" || base == "nul")
+        return true;
+    return base.size() == 4 && (base.compare(0, 3, "com") == 0 || base.compare(0, 3, "lpt") == 0) &&
+           base[3] >= '0' && base[3] <= '9';
 }
 
-bool LoadCurrencyCodes(const std::string& file, CatalogNames* names, std::vector<CatalogError>* errors)
-{
-    LoadState state = {errors, false};
-    std::vector<std::string> lines;
-    std::string why;
-    if (!ReadLines(file, &lines, &why)) {
-        AddError(&state, file, 0, why);
-        return false;
-    }
-    std::string text;
-    for (const std::string& line : lines)
-        text += line + "\n";
-    names->currencies.clear();
-    JsonScan scan = {&text, 0};
-    int depth = 0;
-    std::map<std::string, std::string> entry;
-    std::string key;
-    std::string value;
-    bool haveKey = false;
-    while (scan.at < text.size()) {
-        const char c = text[scan.at];
-        if (c == '"') {
-            if (!ScanString(&scan, &value)) {
-                AddError(&state, file, 0, "unterminated string");
-                return false;
-            }
-            if (haveKey) {
-                entry[key] = value;
-                haveKey = false;
-            } else {
-                size_t next = scan.at;
-                while (next < text.size() && (text[next] == ' ' || text[next] == '\n' || text[next] == '\t'))
-                    ++next;
-                if (next < text.size() && text[next] == ':') {
-                    key = value;
-                    haveKey = true;
-                    scan.at = next + 1;
-                }
-            }
-            continue;
-        }
-        if (c == '{') {
-            ++depth;
-            entry.clear();
-        } else if (c == '}') {
-            if (depth == 2 && entry.count("alpha_3") && entry.count("numeric")) {
-                int numeric = 0;
-                if (ParseId(entry["numeric"], 3, true, &numeric) && numeric > 0)
-                    names->currencies.emplace(numeric, entry["alpha_3"]);  // the first of a code is kept
-            }
-            --depth;
-        } else if (c == ',' || c == '[' || c == ']') {
-            haveKey = false;
-        }
-        ++scan.at;
-    }
-    if (names->currencies.empty()) {
-        AddError(&state, file, 0, "holds no currency with \"alpha_3\" and \"numeric\"");
-        return false;
-    }
-    names->haveCurrencies = true;
-    return true;
-}
-
-bool LoadCatalog(const std::string& dir, const CatalogNames& names, Catalog* catalog,
-                 std::vector<CatalogError>* errors)
+bool LoadCatalog(const std::string& dir, Catalog* catalog, std::vector<CatalogError>* errors)
 {
     LoadState state = {errors, false};
     catalog->accounts.clear();
     catalog->productCount = 0;
     catalog->byId.clear();
-    if (!LoadAccounts(dir, &state, &catalog->accounts))
+    catalog->warnings.clear();
+    if (!LoadAccounts(dir, &state, &catalog->accounts, &catalog->warnings))
         return false;
     if (catalog->accounts.empty() && !state.failed)
         AddError(&state, dir + "/accounts.txt", 0, "holds no account");
     for (size_t i = 0; i < catalog->accounts.size(); ++i) {
-        LoadProducts(dir, names, &state, &catalog->accounts[i]);
+        LoadProducts(dir, &state, &catalog->accounts[i]);
         catalog->productCount += catalog->accounts[i].products.size();
         catalog->byId[catalog->accounts[i].id] = i;
     }

@@ -63,21 +63,6 @@ struct CatalogAccount {
     std::string feed;         // the whole reply: caption line, then one line per product, each ended by LF
 };
 
-struct Catalog {
-    std::vector<CatalogAccount> accounts;
-    std::map<std::string, size_t> byId;  // id -> index into accounts
-    size_t productCount = 0;
-};
-
-// Display names that the catalog's ids stand for. Either table may be missing (its file absent);
-// then ids are not checked against it and pages show the bare number.
-struct CatalogNames {
-    bool haveCategories = false;
-    std::map<int, std::string> categories;  // category id -> full name, UTF-8
-    bool haveCurrencies = false;
-    std::map<int, std::string> currencies;  // ISO 4217 numeric -> alphabetic code
-};
-
 // One problem found while loading; line 0 means the file as a whole.
 struct CatalogError {
     std::string file;
@@ -85,21 +70,31 @@ struct CatalogError {
     std::string reason;
 };
 
-// "file:line: reason", or "file: reason" for line 0.
+struct Catalog {
+    std::vector<CatalogAccount> accounts;
+    std::map<std::string, size_t> byId;  // id -> index into accounts
+    size_t productCount = 0;
+    std::vector<CatalogError> warnings;  // what loads but is unwise, such as keys quick to guess
+};
+
+// "file:line: reason", or "file: reason" for line 0, with every byte that could drive a terminal
+// (control characters, broken UTF-8) shown as \xNN: catalog text and paths reach the operator's screen.
 std::string FormatCatalogError(const CatalogError& error);
 
-// Reads the category list ("id|Top > Middle > Leaf" lines, UTF-8, # comments). False with errors
-// appended when the file cannot be read or holds a malformed line.
-bool LoadCategoryNames(const std::string& file, CatalogNames* names, std::vector<CatalogError>* errors);
-
-// Reads the ISO 4217 list (a JSON document whose entries hold "alpha_3" and "numeric" strings).
-bool LoadCurrencyCodes(const std::string& file, CatalogNames* names, std::vector<CatalogError>* errors);
+// Keys shorter than this draw a warning: the throttle works per address, so many addresses guess
+// together, and short keys are often words, which a guesser tries first.
+const size_t kAccountKeyAdvisedMin = 8;
 
 // Reads dir/accounts.txt and dir/products/<id>.txt for every account. Every problem found is appended
-// to errors (at most kCatalogErrorsMax of them); the result is true only when there was none.
+// to errors (at most kCatalogErrorsMax of them); the result is true only when there was none. Only
+// regular files are read: a FIFO, a device or a directory in their place is an error, found before
+// anything is read from it. Category ids and currency codes must be in the built-in tables.
 const size_t kCatalogErrorsMax = 100;
-bool LoadCatalog(const std::string& dir, const CatalogNames& names, Catalog* catalog,
-                 std::vector<CatalogError>* errors);
+bool LoadCatalog(const std::string& dir, Catalog* catalog, std::vector<CatalogError>* errors);
+
+// True for an account id that Windows would take as a device when it names the products file
+// (CON, PRN, AUX, NUL, COM0-COM9, LPT0-LPT9, also followed by an extension), in any case.
+bool NamesWindowsDevice(const std::string& id);
 
 // The account of that exact id, or null.
 const CatalogAccount* FindAccount(const Catalog& catalog, const std::string& id);

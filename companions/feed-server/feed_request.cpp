@@ -4,6 +4,7 @@
 
 #include <string.h>
 
+#include "feed_names.h"
 #include "feed_text.h"
 
 const char kNoDataReply[] = "<body><h1>No data</h1></body>\n";
@@ -47,6 +48,7 @@ const char* StatusText(int status)
     case 404: return "Not Found";
     case 405: return "Method Not Allowed";
     case 414: return "URI Too Long";
+    case 429: return "Too Many Requests";
     case 431: return "Request Header Fields Too Large";
     default: return "Error";
     }
@@ -57,8 +59,10 @@ std::string HttpResponse(int status, const std::string& body, const char* extraH
     std::string head = "HTTP/1.0 " + std::to_string(status) + " " + StatusText(status) + "\r\n";
     head += "Content-Type: text/html; charset=utf-8\r\n";
     head += "Content-Length: " + std::to_string(body.size()) + "\r\n";
-    // The address holds the account key: keep the page out of shared caches.
+    // The address holds the account key: keep the page out of shared caches, and the address out of
+    // the Referer header of whatever the page links to.
     head += "Cache-Control: no-store\r\n";
+    head += "Referrer-Policy: no-referrer\r\n";
     if (extraHeader != nullptr)
         head += extraHeader;
     head += "Connection: close\r\n\r\n";
@@ -73,14 +77,14 @@ std::string ErrorPage(int status, const char* message)
            "</p>\n</body>\n</html>\n";
 }
 
-void SetPageError(Reply* reply, int status, const char* result, const char* message)
+void SetPageError(Reply* reply, int status, const char* result, const char* message, const char* extraHeader = nullptr)
 {
     reply->httpStatus = status;
     reply->result = result;
-    reply->text = HttpResponse(status, ErrorPage(status, message), status == 405 ? "Allow: GET\r\n" : nullptr);
+    reply->text = HttpResponse(status, ErrorPage(status, message), status == 405 ? "Allow: GET\r\n" : extraHeader);
 }
 
-void AnswerFeed(const Catalog& catalog, const std::string& line, RequestState state, Reply* reply)
+void AnswerFeed(const Catalog& catalog, const std::string& line, RequestState state, int lockedSeconds, Reply* reply)
 {
     reply->kind = kKindFeed;
     reply->text = kNoDataReply;
@@ -95,13 +99,19 @@ void AnswerFeed(const Catalog& catalog, const std::string& line, RequestState st
         reply->result = "malformed";
         return;
     }
+    if (lockedSeconds > 0) {
+        reply->result = "throttled";
+        return;
+    }
     const CatalogAccount* account = FindAccount(catalog, reply->account);
     if (account == nullptr) {
         reply->result = "unknown-account";
+        reply->keyCheckFailed = true;
         return;
     }
     if (!KeysEqual(fields.substr(caret + 1), account->key)) {
         reply->result = "wrong-key";
+        reply->keyCheckFailed = true;
         return;
     }
     reply->result = "ok";
@@ -115,8 +125,8 @@ bool IsHttp1Version(const std::string& version)
     return version.size() == 8 && version.compare(0, 7, "HTTP/1.") == 0 && version[7] >= '0' && version[7] <= '9';
 }
 
-void AnswerPage(const Catalog& catalog, const CatalogNames& names, const std::string& line, bool lineComplete,
-                RequestState state, Reply* reply)
+void AnswerPage(const Catalog& catalog, const std::string& line, bool lineComplete, RequestState state,
+                int lockedSeconds, Reply* reply)
 {
     reply->kind = kKindPage;
     if (state == kRequestTooLong) {
@@ -150,12 +160,19 @@ void AnswerPage(const Catalog& catalog, const CatalogNames& names, const std::st
     }
     const std::string path = decoded.substr(0, first);
     reply->account = decoded.substr(first + 1, second - first - 1);
+    if (lockedSeconds > 0) {
+        const std::string retry = "Retry-After: " + std::to_string(lockedSeconds) + "\r\n";
+        SetPageError(reply, 429, "throttled", "Too many wrong keys came from this address; try again shortly.",
+                     retry.c_str());
+        return;
+    }
     const CatalogAccount* account = FindAccount(catalog, reply->account);
     // A wrong key and an unknown account look the same, and both are judged before the product, so
     // that nothing about an account can be learnt without its key.
     if (account == nullptr || !KeysEqual(decoded.substr(second + 1), account->key)) {
         SetPageError(reply, 403, account == nullptr ? "unknown-account" : "wrong-key",
                      "The account or its key is not known.");
+        reply->keyCheckFailed = true;
         return;
     }
     const auto found = account->byServerPath.find(path);
@@ -165,7 +182,7 @@ void AnswerPage(const Catalog& catalog, const CatalogNames& names, const std::st
     }
     reply->httpStatus = 200;
     reply->result = "ok";
-    reply->text = HttpResponse(200, RenderProductPage(*account, account->products[found->second], names), nullptr);
+    reply->text = HttpResponse(200, RenderProductPage(*account, account->products[found->second]), nullptr);
 }
 
 // "METHOD /target HTTP/1.x" with a method other than GET, so that it gets an HTTP refusal rather
@@ -184,39 +201,68 @@ bool LooksLikeHttp(const std::string& line)
 
 } // namespace
 
-RequestState CheckRequest(const char* data, size_t size)
+RequestState ScanRequest(RequestScan* scan, const char* data, size_t size)
 {
-    const size_t lineSpan = size < kRequestLineMax ? size : kRequestLineMax;
-    const char* lf = (const char*)memchr(data, '\n', lineSpan);
-    if (lf == nullptr)
-        return size >= kRequestLineMax ? kRequestTooLong : kRequestPartial;
-    if (!StartsWith(data, size, kPagePrefix))
-        return kRequestComplete;
-    const std::string line = FirstLine(data, size);
-    if (line.find(" HTTP/") == std::string::npos)
-        return kRequestComplete;
-    // Header fields follow the line; the request ends at the first empty line.
-    for (const char* p = lf; p != nullptr && p < data + size;) {
-        const char* next = p + 1;
-        if (next < data + size && *next == '\n')
+    if (scan->lineEnd == 0) {
+        // Only the first kRequestLineMax bytes may hold the line's LF, however many came in one read.
+        const size_t lineSpan = size < kRequestLineMax ? size : kRequestLineMax;
+        const char* lf = scan->searchFrom < lineSpan
+                             ? (const char*)memchr(data + scan->searchFrom, '\n', lineSpan - scan->searchFrom)
+                             : nullptr;
+        if (lf == nullptr) {
+            scan->searchFrom = lineSpan;
+            return size >= kRequestLineMax ? kRequestTooLong : kRequestPartial;
+        }
+        scan->lineEnd = (size_t)(lf - data) + 1;
+        if (!StartsWith(data, size, kPagePrefix))
             return kRequestComplete;
-        if (next + 1 < data + size && next[0] == '\r' && next[1] == '\n')
+        const std::string line = FirstLine(data, scan->lineEnd);
+        if (line.find(" HTTP/") == std::string::npos)
             return kRequestComplete;
-        p = (const char*)memchr(next, '\n', (size_t)(data + size - next));
+        // Header fields follow the line; the request ends at the first empty line, and the line's own
+        // LF may be the first of the two.
+        scan->headers = true;
+        scan->searchFrom = scan->lineEnd - 1;
+    } else if (!scan->headers) {
+        // A feed request, or a line without a version: whole at its LF.
+        return kRequestComplete;
     }
+    for (size_t at = scan->searchFrom; at < size;) {
+        const char* lf = (const char*)memchr(data + at, '\n', size - at);
+        if (lf == nullptr)
+            break;
+        const size_t next = (size_t)(lf - data) + 1;
+        if (next < size && data[next] == '\n')
+            return kRequestComplete;
+        if (next + 1 < size && data[next] == '\r' && data[next + 1] == '\n')
+            return kRequestComplete;
+        // An LF at the very end, or an LF CR at the very end, may yet become the empty line.
+        if (next >= size || (next + 1 >= size && data[next] == '\r')) {
+            scan->searchFrom = next - 1;
+            return size >= kRequestMax ? kRequestTooLong : kRequestPartial;
+        }
+        at = next;
+    }
+    scan->searchFrom = size;
     return size >= kRequestMax ? kRequestTooLong : kRequestPartial;
 }
 
-Reply AnswerRequest(const Catalog& catalog, const CatalogNames& names, const char* data, size_t size,
-                    RequestState state)
+RequestState CheckRequest(const char* data, size_t size)
+{
+    RequestScan scan;
+    return ScanRequest(&scan, data, size);
+}
+
+Reply AnswerRequest(const Catalog& catalog, const char* data, size_t size, RequestState state, int lockedSeconds)
 {
     Reply reply;
     const std::string line = FirstLine(data, size);
-    const bool lineComplete = memchr(data, '\n', size) != nullptr;
+    // The line is whole only when its LF came within the line limit, wherever later bytes put one.
+    const bool lineComplete = memchr(data, '\n', size < kRequestLineMax ? size : kRequestLineMax) != nullptr;
     if (StartsWith(data, size, kFeedPrefix)) {
-        AnswerFeed(catalog, line, state, &reply);
+        AnswerFeed(catalog, line, state, lockedSeconds, &reply);
     } else if (StartsWith(data, size, kPagePrefix)) {
-        AnswerPage(catalog, names, line, lineComplete, state, &reply);
+        AnswerPage(catalog, line, lineComplete, state, lockedSeconds, &reply);
     } else if (lineComplete && LooksLikeHttp(line)) {
         reply.kind = kKindPage;
         SetPageError(&reply, 405, "method", "Only GET is served here.");
@@ -254,25 +300,24 @@ const char* KindName(RequestKind kind)
     }
 }
 
-std::string RenderProductPage(const CatalogAccount& account, const CatalogProduct& product,
-                              const CatalogNames& names)
+std::string RenderProductPage(const CatalogAccount& account, const CatalogProduct& product)
 {
-    std::string category = "category " + std::to_string(product.categoryId);
-    const auto categoryName = names.categories.find(product.categoryId);
-    if (categoryName != names.categories.end())
-        category = categoryName->second;
-    std::string currency = std::to_string(product.currencyId);
-    const auto currencyCode = names.currencies.find(product.currencyId);
-    if (currencyCode != names.currencies.end())
-        currency = currencyCode->second;
+    // The catalog loader refused ids the tables do not hold; the numbers stay only as a last resort.
+    const char* categoryName = CategoryName(product.categoryId);
+    const std::string category = categoryName != nullptr ? Cp1252ToUtf8(categoryName)
+                                                          : "category " + std::to_string(product.categoryId);
+    const char* currencyCode = CurrencyCode(product.currencyId);
+    const std::string currency = currencyCode != nullptr ? currencyCode : std::to_string(product.currencyId);
     std::string web = "none";
     if (!product.webAddress.empty()) {
         const std::string address = EscapeHtml(product.webAddress);
-        web = "<a href=\"http://" + address + "\">" + address + "</a>";
+        // No Referer: the page's own address holds the account key.
+        web = "<a href=\"http://" + address + "\" rel=\"noreferrer\">" + address + "</a>";
     }
     const std::string name = EscapeHtml(product.name);
     const std::string caption = EscapeHtml(account.caption);
     std::string html = "<!DOCTYPE html>\n<html>\n<head>\n<meta charset=\"utf-8\">\n";
+    html += "<meta name=\"referrer\" content=\"no-referrer\">\n";
     html += "<title>" + name + " - " + caption + "</title>\n</head>\n<body>\n";
     html += "<h1>" + name + "</h1>\n<table>\n";
     html += "<tr><th>Category</th><td>" + EscapeHtml(category) + "</td></tr>\n";

@@ -17,9 +17,21 @@ extern const char kNoDataReply[];
 
 enum RequestState { kRequestPartial, kRequestComplete, kRequestTooLong };
 
+// How far the search for a request's end has come in the bytes received so far, so that each read
+// looks only at what is new (and the byte or two before it that a line end may span).
+struct RequestScan {
+    size_t lineEnd = 0;     // just past the first line's LF; 0 while it has not come
+    bool headers = false;   // a page request with a version: header fields follow the line
+    size_t searchFrom = 0;  // where the next search begins: for the first LF, then for the empty line
+};
+
 // Whether the bytes received so far make a whole request. A feed request (and anything that is not a
 // page request) ends at its first LF; a page request ends with the empty line after its header fields,
-// or at its first LF when it has no HTTP version (nothing follows such a line).
+// or at its first LF when it has no HTTP version (nothing follows such a line). The bytes must be the
+// ones of the earlier calls with more added at the end; a fresh scan starts from the first byte.
+RequestState ScanRequest(RequestScan* scan, const char* data, size_t size);
+
+// The same for a whole buffer at once.
 RequestState CheckRequest(const char* data, size_t size);
 
 enum RequestKind { kKindFeed, kKindPage, kKindOther };
@@ -28,15 +40,18 @@ struct Reply {
     RequestKind kind = kKindOther;
     std::string account;                // account id as the request named it, raw bytes; empty if none
     const char* result = "unknown";     // for the log: ok, unknown-account, wrong-key, malformed, ...
+    bool keyCheckFailed = false;        // an id and key were checked and did not match: a guess
     int httpStatus = 0;                 // page replies only
     const std::string* feed = nullptr;  // an account's feed, owned by the catalog; else text is sent
     std::string text;                   // reply bytes when feed is null; empty: close without a reply
 };
 
 // Answers a request that CheckRequest found complete or too long. Nothing in a request ever names a
-// file: accounts, products and pages all come from the catalog loaded at start.
-Reply AnswerRequest(const Catalog& catalog, const CatalogNames& names, const char* data, size_t size,
-                    RequestState state);
+// file: accounts, products and pages all come from the catalog loaded at start. While the client's
+// address is locked out of key checks (lockedSeconds > 0, the time left rounded up), no key is
+// checked at all: a feed request gets the no-data reply and a page 429, both logged as throttled.
+Reply AnswerRequest(const Catalog& catalog, const char* data, size_t size, RequestState state,
+                    int lockedSeconds = 0);
 
 const char* ReplyData(const Reply& reply);
 size_t ReplySize(const Reply& reply);
@@ -48,5 +63,4 @@ RequestKind KindOfStart(const char* data, size_t size);
 const char* KindName(RequestKind kind);
 
 // The HTML page of one product (UTF-8), without the HTTP header.
-std::string RenderProductPage(const CatalogAccount& account, const CatalogProduct& product,
-                              const CatalogNames& names);
+std::string RenderProductPage(const CatalogAccount& account, const CatalogProduct& product);

@@ -33,6 +33,47 @@ std::string Column(const char* what, size_t index)
     return text;
 }
 
+// The length of the well-formed UTF-8 character at text[i] (1 to 4) with its code point, or 0 for a
+// byte that does not start one: overlong forms, surrogates and code points past U+10FFFF included.
+size_t DecodeUtf8(const std::string& text, size_t i, unsigned* codePoint)
+{
+    const unsigned char lead = (unsigned char)text[i];
+    unsigned cp = 0;
+    size_t length = 0;
+    unsigned minimum = 0;
+    if (lead < 0x80) {
+        *codePoint = lead;
+        return 1;
+    }
+    if (lead >= 0xC2 && lead <= 0xDF) {
+        cp = lead & 0x1F;
+        length = 2;
+        minimum = 0x80;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+        cp = lead & 0x0F;
+        length = 3;
+        minimum = 0x800;
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+        cp = lead & 0x07;
+        length = 4;
+        minimum = 0x10000;
+    } else {
+        return 0;
+    }
+    if (i + length > text.size())
+        return 0;
+    for (size_t k = 1; k < length; ++k) {
+        const unsigned char next = (unsigned char)text[i + k];
+        if ((next & 0xC0) != 0x80)
+            return 0;
+        cp = (cp << 6) | (next & 0x3F);
+    }
+    if (cp < minimum || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF))
+        return 0;
+    *codePoint = cp;
+    return length;
+}
+
 int HexValue(char c)
 {
     if (c >= '0' && c <= '9')
@@ -50,44 +91,10 @@ bool Utf8ToCp1252(const std::string& utf8, std::string* cp1252, std::string* why
 {
     cp1252->clear();
     size_t i = 0;
-    const size_t n = utf8.size();
-    while (i < n) {
-        const unsigned char lead = (unsigned char)utf8[i];
+    while (i < utf8.size()) {
         unsigned cp = 0;
-        size_t length = 0;
-        unsigned minimum = 0;
-        if (lead < 0x80) {
-            cp = lead;
-            length = 1;
-        } else if (lead >= 0xC2 && lead <= 0xDF) {
-            cp = lead & 0x1F;
-            length = 2;
-            minimum = 0x80;
-        } else if (lead >= 0xE0 && lead <= 0xEF) {
-            cp = lead & 0x0F;
-            length = 3;
-            minimum = 0x800;
-        } else if (lead >= 0xF0 && lead <= 0xF4) {
-            cp = lead & 0x07;
-            length = 4;
-            minimum = 0x10000;
-        } else {
-            *why = Column("invalid UTF-8", i);
-            return false;
-        }
-        if (i + length > n) {
-            *why = Column("invalid UTF-8", i);
-            return false;
-        }
-        for (size_t k = 1; k < length; ++k) {
-            const unsigned char next = (unsigned char)utf8[i + k];
-            if ((next & 0xC0) != 0x80) {
-                *why = Column("invalid UTF-8", i);
-                return false;
-            }
-            cp = (cp << 6) | (next & 0x3F);
-        }
-        if (cp < minimum || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) {
+        const size_t length = DecodeUtf8(utf8, i, &cp);
+        if (length == 0) {
             *why = Column("invalid UTF-8", i);
             return false;
         }
@@ -102,6 +109,28 @@ bool Utf8ToCp1252(const std::string& utf8, std::string* cp1252, std::string* why
         i += length;
     }
     return true;
+}
+
+std::string Cp1252ToUtf8(const std::string& cp1252)
+{
+    std::string out;
+    out.reserve(cp1252.size() + 8);
+    for (unsigned char c : cp1252) {
+        unsigned cp = c;
+        if (c >= 0x80 && c < 0xA0)
+            cp = kCp1252High[c - 0x80] != 0 ? kCp1252High[c - 0x80] : 0xFFFD;
+        if (cp < 0x80) {
+            out += (char)cp;
+        } else if (cp < 0x800) {
+            out += (char)(0xC0 | (cp >> 6));
+            out += (char)(0x80 | (cp & 0x3F));
+        } else {
+            out += (char)(0xE0 | (cp >> 12));
+            out += (char)(0x80 | ((cp >> 6) & 0x3F));
+            out += (char)(0x80 | (cp & 0x3F));
+        }
+    }
+    return out;
 }
 
 bool IsControlByte(unsigned char byte)
@@ -165,6 +194,27 @@ std::string LogSafe(const char* data, size_t size, size_t max)
     }
     if (shown < size)
         out += "...";
+    return out;
+}
+
+std::string TerminalSafe(const std::string& text)
+{
+    std::string out;
+    out.reserve(text.size());
+    size_t i = 0;
+    while (i < text.size()) {
+        unsigned cp = 0;
+        const size_t length = DecodeUtf8(text, i, &cp);
+        if (length > 0 && ((cp >= 0x20 && cp < 0x7F) || cp >= 0xA0)) {
+            out.append(text, i, length);
+            i += length;
+            continue;
+        }
+        char hex[8];
+        snprintf(hex, sizeof hex, "\\x%02X", (unsigned char)text[i]);
+        out += hex;
+        ++i;
+    }
     return out;
 }
 

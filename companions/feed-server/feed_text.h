@@ -10,6 +10,10 @@
 // 1-based byte column of the offending character in the input.
 bool Utf8ToCp1252(const std::string& utf8, std::string* cp1252, std::string* why);
 
+// Converts code page 1252 text (the lookup tables' names) to UTF-8 for the pages; the five bytes the
+// code page leaves unused become U+FFFD.
+std::string Cp1252ToUtf8(const std::string& cp1252);
+
 // True when the byte is a control character in code page 1252 terms (0x00-0x1F, 0x7F); the C1 range
 // 0x80-0x9F never reaches here because the conversion maps those bytes to printable characters.
 bool IsControlByte(unsigned char byte);
@@ -24,6 +28,11 @@ bool PercentDecode(const std::string& text, std::string* decoded);
 // A copy for a log line: printable ASCII other than blanks and backslashes kept, every other byte as
 // \xNN, cut after max bytes of input with "..." appended; "-" for an empty text.
 std::string LogSafe(const char* data, size_t size, size_t max);
+
+// A copy of any text for a message on the terminal: printable ASCII and whole UTF-8 characters from
+// U+00A0 up are kept (so names and Windows paths read as written), every other byte, control
+// characters and C1 codes and broken UTF-8 alike, becomes \xNN, so no text can drive the terminal.
+std::string TerminalSafe(const std::string& text);
 
 // A whole decimal option value within [low, high]; false for anything else (sign-only, trailing text).
 bool ParseNumber(const char* text, long low, long high, long* value);

@@ -1,6 +1,7 @@
 // libFuzzer target: any bytes as what a client sent the feed server. The request check decides where a
-// request ends and the answer is built against a small catalog in memory; the same bytes also go
-// through the page address's percent-decoding, the UTF-8 to code page 1252 conversion and the log copy.
+// request ends, read at once and read by read, and the answer is built against a small catalog in
+// memory, with key checks allowed and locked out; the same bytes also go through the page address's
+// percent-decoding, the code page 1252 conversions both ways, the log copy and the terminal copy.
 #include <ctype.h>
 #include <stdint.h>
 #include <stdlib.h>
@@ -112,22 +113,44 @@ RequestState CheckEnds(const std::string& bytes)
     return state;
 }
 
-bool IsPageStatus(int status)
+// Read by read, at split points the bytes themselves choose, the scan finds the same state as a look at
+// each whole prefix, and looks again at no more than the two bytes before each new piece.
+void CheckScanByReads(const std::string& bytes)
 {
-    return status == 200 || status == 400 || status == 403 || status == 404 || status == 405 || status == 414 ||
-           status == 431;
+    RequestScan scan;
+    size_t size = 0;
+    for (size_t i = 0; size < bytes.size(); ++i) {
+        size = std::min(bytes.size(), size + 1 + (unsigned char)bytes[i % bytes.size()] % 13);
+        const RequestState state = ScanRequest(&scan, bytes.data(), size);
+        Check(state == CheckRequest(bytes.data(), size));
+        if (state != kRequestPartial)
+            return;
+        Check(scan.lineEnd == 0 ? scan.searchFrom == std::min(size, kRequestLineMax) : scan.searchFrom + 2 >= size);
+    }
 }
 
-// An answer only ever gives the feed or a page for the right account and key, and every page reply is
-// a whole HTTP/1.0 response whose Content-Length is its body's.
-void CheckAnswer(const std::string& bytes, RequestState state)
+bool IsPageStatus(int status, bool locked)
+{
+    return status == 200 || status == 400 || status == 403 || status == 404 || status == 405 || status == 414 ||
+           status == 431 || (locked && status == 429);
+}
+
+// An answer only ever gives the feed or a page for the right account and key, never while key checks are
+// locked out, and every page reply is a whole HTTP/1.0 response whose Content-Length is its body's and
+// that keeps its address out of Referer headers.
+void CheckAnswer(const std::string& bytes, RequestState state, int lockedSeconds)
 {
     const Catalog& catalog = SmallCatalog();
-    const Reply reply = AnswerRequest(catalog, CatalogNames(), bytes.data(), bytes.size(), state);
+    const Reply reply = AnswerRequest(catalog, bytes.data(), bytes.size(), state, lockedSeconds);
     const std::string sent(ReplyData(reply), ReplySize(reply));
     const RequestKind start = KindOfStart(bytes.data(), bytes.size());
     const bool ok = strcmp(reply.result, "ok") == 0;
+    const bool locked = lockedSeconds > 0;
     Check(reply.account.size() <= bytes.size());
+    Check(!(locked && (ok || reply.keyCheckFailed)));
+    Check(reply.keyCheckFailed ==
+          (strcmp(reply.result, "wrong-key") == 0 || strcmp(reply.result, "unknown-account") == 0));
+    Check(locked || strcmp(reply.result, "throttled") != 0);
     if (start == kKindFeed) {
         Check(reply.kind == kKindFeed && reply.httpStatus == 0);
         if (ok) {
@@ -145,10 +168,14 @@ void CheckAnswer(const std::string& bytes, RequestState state)
     }
     Check(reply.kind == kKindPage);
     Check(start == kKindPage || reply.httpStatus == 405);
-    Check(IsPageStatus(reply.httpStatus));
+    Check(IsPageStatus(reply.httpStatus, locked));
+    // An address over the line limit is 414 and nothing else, however many bytes came with it.
+    if (start == kKindPage && state == kRequestTooLong)
+        Check((reply.httpStatus == 414) == (bytes.find('\n') >= kRequestLineMax));
     Check(StartsWith(sent, ("HTTP/1.0 " + std::to_string(reply.httpStatus) + " ").c_str()));
     const size_t headEnd = sent.find("\r\n\r\n");
     Check(headEnd != std::string::npos);
+    Check(sent.find("\r\nReferrer-Policy: no-referrer\r\n") < headEnd);
     const std::string length = "\r\nContent-Length: " + std::to_string(sent.size() - headEnd - 4) + "\r\n";
     Check(sent.find(length) != std::string::npos && sent.find(length) < headEnd);
     Check(ok == (reply.httpStatus == 200));
@@ -253,6 +280,47 @@ void CheckCp1252(const std::string& utf8)
         Check(back == utf8);
 }
 
+// The copy for the terminal keeps printable ASCII and whole UTF-8 characters from U+00A0 up, and
+// nothing else: no control byte, no C1 code, no broken sequence survives unescaped.
+void CheckTerminalSafe(const std::string& bytes)
+{
+    const std::string shown = TerminalSafe(bytes);
+    for (size_t i = 0; i < shown.size();) {
+        const unsigned char c = (unsigned char)shown[i];
+        Check(c >= 0x20 && c != 0x7F);
+        if (c < 0x80) {
+            ++i;
+            continue;
+        }
+        // A whole sequence from U+00A0 up: the lead byte's length, continuation bytes, no C1 (C2 80-9F).
+        const size_t length = c >= 0xF0 ? 4 : c >= 0xE0 ? 3 : 2;
+        Check(c >= 0xC2 && c <= 0xF4 && i + length <= shown.size());
+        for (size_t k = 1; k < length; ++k)
+            Check(((unsigned char)shown[i + k] & 0xC0) == 0x80);
+        Check(!(c == 0xC2 && (unsigned char)shown[i + 1] < 0xA0));
+        i += length;
+    }
+    bool plain = true;
+    for (unsigned char c : bytes)
+        plain = plain && c >= 0x20 && c < 0x7F;
+    if (plain)
+        Check(shown == bytes);
+}
+
+// Code page 1252 to UTF-8 and back is the identity for every byte the code page uses.
+void CheckCp1252RoundTrip(const std::string& bytes)
+{
+    const std::string utf8 = Cp1252ToUtf8(bytes);
+    std::string back;
+    std::string why;
+    bool unused = false;
+    for (unsigned char c : bytes)
+        unused = unused || IsUnusedCp1252(c);
+    Check(Utf8ToCp1252(utf8, &back, &why) != unused);
+    if (!unused)
+        Check(back == bytes);
+}
+
 // The log copy holds printable ASCII only, each other byte as \xNN, whatever the request held.
 void CheckLogSafe(const std::string& bytes)
 {
@@ -286,11 +354,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     const std::string bytes(reinterpret_cast<const char*>(data), size);
     const RequestState state = CheckEnds(bytes);
+    CheckScanByReads(bytes);
     // The server answers only a whole request or one that grew past its limit.
-    if (state != kRequestPartial)
-        CheckAnswer(bytes, state);
+    if (state != kRequestPartial) {
+        CheckAnswer(bytes, state, 0);
+        CheckAnswer(bytes, state, 1 + (int)(size % 30));
+    }
     CheckPercentDecode(bytes);
     CheckCp1252(bytes);
+    CheckCp1252RoundTrip(bytes);
     CheckLogSafe(bytes);
+    CheckTerminalSafe(bytes);
     return 0;
 }

@@ -1,5 +1,6 @@
-// The bundled sample catalog: it loads against the repository's category list, every product comes
-// back intact through the viewer's own reading of the feed, and it shows what the sample promises.
+// The bundled sample catalog: it loads against the built-in category and currency tables, every
+// product comes back intact through the viewer's own reading of the feed, and it shows what the
+// sample promises.
 #include <gtest/gtest.h>
 
 #include <set>
@@ -7,6 +8,7 @@
 
 #include "common/facts.h"
 #include "feed_catalog.h"
+#include "feed_names.h"
 #include "feed_request.h"
 #include "feed_text.h"
 #include "listview/price.h"
@@ -16,15 +18,11 @@ namespace {
 
 struct BundledCatalog : ::testing::Test {
     Catalog catalog;
-    CatalogNames names;
 
     void SetUp() override
     {
         std::vector<CatalogError> errors;
-        ASSERT_TRUE(LoadCategoryNames(CategoriesFile(), &names, &errors));
-        std::vector<CatalogError> ignored;
-        LoadCurrencyCodes("/usr/share/iso-codes/json/iso_4217.json", &names, &ignored);
-        const bool loaded = LoadCatalog(SampleCatalogDir(), names, &catalog, &errors);
+        const bool loaded = LoadCatalog(SampleCatalogDir(), &catalog, &errors);
         std::string messages;
         for (const CatalogError& error : errors)
             messages += FormatCatalogError(error) + "\n";
@@ -104,7 +102,7 @@ TEST_F(feed_server_bundled_catalog, EveryServerPathOpensItsPage)
                 continue;
             const std::string request = "GET /" + product.serverPath + "^" + account.id + "^" + account.key +
                                         " HTTP/1.0\r\n\r\n";
-            const Reply reply = AnswerRequest(catalog, names, request.data(), request.size(), kRequestComplete);
+            const Reply reply = AnswerRequest(catalog, request.data(), request.size(), kRequestComplete);
             EXPECT_EQ(200, reply.httpStatus) << request;
             EXPECT_NE(std::string::npos, reply.text.find("<h1>" + EscapeHtml(product.name) + "</h1>")) << request;
             ++pages;
@@ -133,7 +131,7 @@ TEST_F(feed_server_bundled_catalog, CoversWhatTheViewerCanShow)
         if (p->status != kStatusListed && p->status != kStatusNew && p->status != kStatusSale &&
             p->status != kStatusSoldOut)
             ++rawCodes;
-        const std::string& category = names.categories.at(p->categoryId);
+        const std::string category = CategoryName(p->categoryId);
         topCategories.insert(category.substr(0, category.find(" > ")));
         currencies.insert(p->currencyId);
         const double value = ParsePrice(Cp1252(p->price).c_str());

@@ -1,14 +1,26 @@
 // The catalog loader on real files: the feed lines it builds, code page 1252 conversion, the viewer's
-// limits at their boundaries, and the "file:line: reason" messages for every kind of bad entry.
+// limits at their boundaries, the "file:line: reason" messages for every kind of bad entry (escaped for
+// the terminal), regular files only, ids Windows takes for devices, short keys, and the built-in names.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <stdlib.h>
 #include <string.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
+#include <chrono>
+#include <fstream>
+#include <future>
 #include <string>
 #include <vector>
 
 #include "common/facts.h"
+#include "companions/category/category_table.h"
+#include "companions/countries/money_table.h"
 #include "feed_catalog.h"
+#include "feed_names.h"
+#include "feed_text.h"
 #include "server_test_support.h"
 
 namespace {
@@ -19,13 +31,12 @@ struct Loaded {
     std::vector<std::string> messages;  // "file:line: reason" with the scratch directory cut off
 };
 
-Loaded Load(const std::string& accounts, const std::vector<std::pair<std::string, std::string>>& products,
-            const CatalogNames& names = CatalogNames())
+Loaded Load(const std::string& accounts, const std::vector<std::pair<std::string, std::string>>& products)
 {
     ScratchCatalog scratch = MakeCatalog(accounts, products);
     Loaded loaded;
     std::vector<CatalogError> errors;
-    loaded.ok = LoadCatalog(scratch.dir, names, &loaded.catalog, &errors);
+    loaded.ok = LoadCatalog(scratch.dir, &loaded.catalog, &errors);
     for (const CatalogError& error : errors) {
         std::string message = FormatCatalogError(error);
         if (message.compare(0, scratch.dir.size() + 1, scratch.dir + "/") == 0)
@@ -37,9 +48,9 @@ Loaded Load(const std::string& accounts, const std::vector<std::pair<std::string
 }
 
 // One account "shop" with these product lines.
-Loaded LoadProducts(const std::string& productLines, const CatalogNames& names = CatalogNames())
+Loaded LoadProducts(const std::string& productLines)
 {
-    return Load("shop | secret | Corner Shop\n", {{"shop", productLines}}, names);
+    return Load("shop | secret | Corner Shop\n", {{"shop", productLines}});
 }
 
 std::string Number(size_t value)
@@ -119,13 +130,13 @@ TEST(feed_server_catalog, CountsLimitsInViewerCharactersNotUtf8Bytes)
     std::string name;
     for (size_t i = 0; i < kept; ++i)
         name += "\xC3\xA9";
-    Loaded loaded = LoadProducts("new | " + name + " | 1 | 1 | 840\n");
+    Loaded loaded = LoadProducts("new | " + name + " | 1110 | 1 | 840\n");
     ASSERT_TRUE(loaded.ok) << Joined(loaded.messages);
     const ViewerFeed read = ReadFeedLikeViewer(loaded.catalog.accounts[0].feed);
     ASSERT_EQ(1u, read.products.size());
     EXPECT_EQ(std::string(kept, '\xE9'), read.products[0].name);
     EXPECT_EQ(0, read.overflowingLines);
-    loaded = LoadProducts("new | " + name + "e | 1 | 1 | 840\n");
+    loaded = LoadProducts("new | " + name + "e | 1110 | 1 | 840\n");
     EXPECT_FALSE(loaded.ok);
     EXPECT_EQ("products/shop.txt:1: name is " + Number(kept + 1) + " characters, more than " + Number(kept) + "\n",
               Joined(loaded.messages));
@@ -203,10 +214,10 @@ TEST(feed_server_catalog, AcceptsTheViewerLimitsExactly)
     // viewer's reader, its line feed included.
     const std::string name(PRODUCT_NAME_CAPACITY - 1, 'n');
     const std::string price(PRODUCT_PRICE_CAPACITY - 1, '9');
-    // ":2^" name "^1^" price "^840^" web "^^^^^#": 17 characters besides the three texts.
+    // ":2^" name "^1110^" price "^840^" web "^^^^^#": 20 characters besides the three texts.
     const size_t lineMax = FEED_READ_CHARS - 1;
-    const std::string web = std::string(lineMax - 17 - name.size() - price.size() - 1, 'w') + "x";
-    Loaded loaded = LoadProducts("new | " + name + " | 1 | " + price + " | 840 | " + web + "\n");
+    const std::string web = std::string(lineMax - 20 - name.size() - price.size() - 1, 'w') + "x";
+    Loaded loaded = LoadProducts("new | " + name + " | 1110 | " + price + " | 840 | " + web + "\n");
     ASSERT_TRUE(loaded.ok) << Joined(loaded.messages);
     EXPECT_EQ(lineMax, loaded.catalog.accounts[0].products[0].feedLine.size());
     const ViewerFeed read = ReadFeedLikeViewer(loaded.catalog.accounts[0].feed);
@@ -217,20 +228,20 @@ TEST(feed_server_catalog, AcceptsTheViewerLimitsExactly)
     EXPECT_EQ(price, read.products[0].price);
     EXPECT_EQ(web, read.products[0].webAddress);
 
-    loaded = LoadProducts("new | " + name + " | 1 | " + price + " | 840 | " + web + "y\n");
+    loaded = LoadProducts("new | " + name + " | 1110 | " + price + " | 840 | " + web + "y\n");
     EXPECT_FALSE(loaded.ok);
     EXPECT_EQ("products/shop.txt:1: feed line would be " + Number(lineMax + 1) + " characters, more than " +
                   Number(lineMax) + "\n",
               Joined(loaded.messages));
 
-    loaded = LoadProducts("new | Chair | 1 | " + price + "9 | 840\n");
+    loaded = LoadProducts("new | Chair | 1110 | " + price + "9 | 840\n");
     EXPECT_FALSE(loaded.ok);
     EXPECT_EQ("products/shop.txt:1: price is " + Number(price.size() + 1) + " characters, more than " +
                   Number(price.size()) + "\n",
               Joined(loaded.messages));
-    loaded = LoadProducts("-99 | Chair | 2147483647 | 1 | 999\n");
+    loaded = LoadProducts("-99 | Chair | 1110 | 1 | 999\n");
     EXPECT_TRUE(loaded.ok) << Joined(loaded.messages);
-    EXPECT_EQ(":-99^Chair^2147483647^1^999^^^^^^#", loaded.catalog.accounts[0].products[0].feedLine);
+    EXPECT_EQ(":-99^Chair^1110^1^999^^^^^^#", loaded.catalog.accounts[0].products[0].feedLine);
 }
 
 TEST(feed_server_catalog, KeepsThePageAddressWithinTheViewerBuffer)
@@ -238,9 +249,9 @@ TEST(feed_server_catalog, KeepsThePageAddressWithinTheViewerBuffer)
     // The page address the viewer builds for the longest dotted address fills its buffer exactly.
     const std::string around = "http://255.255.255.255:" + std::to_string(FEED_PORT) + "/" + "^shop^secret";
     const std::string path(LINK_ADDRESS_CAPACITY - 1 - around.size(), 'p');
-    Loaded loaded = LoadProducts("new | A | 1 | 1 | 840 | | " + path + "\n");
+    Loaded loaded = LoadProducts("new | A | 1110 | 1 | 840 | | " + path + "\n");
     EXPECT_TRUE(loaded.ok) << Joined(loaded.messages);
-    loaded = LoadProducts("new | A | 1 | 1 | 840 | | " + path + "q\n");
+    loaded = LoadProducts("new | A | 1110 | 1 | 840 | | " + path + "q\n");
     EXPECT_FALSE(loaded.ok);
     const size_t fields = path.size() + 1 + strlen("shop") + strlen("secret");
     EXPECT_NE(std::string::npos, Joined(loaded.messages)
@@ -306,10 +317,10 @@ TEST(feed_server_catalog, RejectsRepeatedIdsAndServerPaths)
     Loaded loaded = Load("shop | a | One\nSHOP | b | Two\n", {{"shop", ""}});
     EXPECT_EQ("accounts.txt:2: id \"SHOP\" is already used on line 1 (ids are compared without regard to case)\n",
               Joined(loaded.messages));
-    loaded = LoadProducts("new | A | 1 | 1 | 840 | | same\nnew | B | 1 | 1 | 840 | | other\nnew | C | 1 | 1 | 840 | | same\n");
+    loaded = LoadProducts("new | A | 1110 | 1 | 840 | | same\nnew | B | 1110 | 1 | 840 | | other\nnew | C | 1110 | 1 | 840 | | same\n");
     EXPECT_EQ("products/shop.txt:3: server path \"same\" is already used on line 1\n", Joined(loaded.messages));
     // The same path in two accounts is fine: a page address always names its account.
-    loaded = Load("a | k | A\nb | k | B\n", {{"a", "new | A | 1 | 1 | 840 | | same\n"}, {"b", "new | B | 1 | 1 | 840 | | same\n"}});
+    loaded = Load("a | k | A\nb | k | B\n", {{"a", "new | A | 1110 | 1 | 840 | | same\n"}, {"b", "new | B | 1110 | 1 | 840 | | same\n"}});
     EXPECT_TRUE(loaded.ok) << Joined(loaded.messages);
 }
 
@@ -324,12 +335,12 @@ TEST(feed_server_catalog, NamesMissingFilesAndReportsEveryError)
 
     std::vector<CatalogError> errors;
     Catalog catalog;
-    EXPECT_FALSE(LoadCatalog("/nonexistent-catalog-dir", CatalogNames(), &catalog, &errors));
+    EXPECT_FALSE(LoadCatalog("/nonexistent-catalog-dir", &catalog, &errors));
     ASSERT_EQ(1u, errors.size());
     EXPECT_EQ(0u, FormatCatalogError(errors[0]).find("/nonexistent-catalog-dir/accounts.txt: cannot be opened: "));
 
-    loaded = LoadProducts("new | A | 1 | 1 | 840\nbad | B | 1 | 1 | 840\nnew | C | x | 1 | 840\nnew | D | 1 | 1 | 840\n"
-                          "new | E^ | 1 | 1 | 840\n");
+    loaded = LoadProducts("new | A | 1110 | 1 | 840\nbad | B | 1110 | 1 | 840\nnew | C | x | 1 | 840\nnew | D | 1110 | 1 | 840\n"
+                          "new | E^ | 1110 | 1 | 840\n");
     EXPECT_FALSE(loaded.ok);
     ASSERT_EQ(3u, loaded.messages.size()) << Joined(loaded.messages);
     EXPECT_EQ(0u, loaded.messages[0].find("products/shop.txt:2: "));
@@ -338,75 +349,186 @@ TEST(feed_server_catalog, NamesMissingFilesAndReportsEveryError)
 
     std::string many;
     for (int i = 0; i < 500; ++i)
-        many += "bad | A | 1 | 1 | 840\n";
+        many += "bad | A | 1110 | 1 | 840\n";
     loaded = LoadProducts(many);
     EXPECT_FALSE(loaded.ok);
     EXPECT_EQ(kCatalogErrorsMax, loaded.messages.size());
 }
 
-TEST(feed_server_catalog, ChecksIdsAgainstTheNameListsOnlyWhenTheyAreLoaded)
+// The names a page shows come from the tables the viewer's libraries are built from: every line of
+// the repository's categories.txt, and every currency of the ISO 4217 table, is found by its number.
+TEST(feed_server_catalog, NamesCategoriesAndCurrenciesFromTheViewersTables)
 {
-    const std::string line = "new | Chair | 9999 | 1 | 998\n";
-    EXPECT_TRUE(LoadProducts(line).ok);
+    std::ifstream file(CategoriesFile());
+    ASSERT_TRUE(file.good()) << CategoriesFile();
+    size_t categories = 0;
+    for (std::string line; std::getline(file, line);) {
+        if (line.empty() || line[0] == '#')
+            continue;
+        const size_t bar = line.find('|');
+        ASSERT_NE(std::string::npos, bar) << line;
+        const int id = atoi(line.substr(0, bar).c_str());
+        const char* name = CategoryName(id);
+        ASSERT_NE(nullptr, name) << line;
+        EXPECT_EQ(line.substr(bar + 1), Cp1252ToUtf8(name)) << line;
+        ++categories;
+    }
+    EXPECT_EQ((size_t)kCategoryCount, categories);
+    EXPECT_GT(categories, 100u);
+    for (int unknown : {0, -1, 9999, 1111, 2147483647})
+        EXPECT_EQ(nullptr, CategoryName(unknown)) << unknown;
 
-    CatalogNames names;
-    std::vector<CatalogError> errors;
-    ASSERT_TRUE(LoadCategoryNames(CategoriesFile(), &names, &errors)) << FormatCatalogError(errors.at(0));
-    Loaded loaded = LoadProducts(line, names);
-    EXPECT_EQ("products/shop.txt:1: category 9999 is not in the category list\n", Joined(loaded.messages));
-
-    names.haveCurrencies = true;
-    names.currencies[840] = "USD";
-    loaded = LoadProducts("new | Chair | 1110 | 1 | 998\n", names);
-    EXPECT_EQ("products/shop.txt:1: currency 998 is not in the ISO 4217 list\n", Joined(loaded.messages));
-    EXPECT_TRUE(LoadProducts("new | Chair | 1110 | 1 | 840\n", names).ok);
+    for (int i = 0; i < kMoneyRecordCount; ++i)
+        EXPECT_STREQ(kMoneyRecords[i].code, CurrencyCode(kMoneyRecords[i].numeric)) << kMoneyRecords[i].numeric;
+    EXPECT_GT(kMoneyRecordCount, 150);
+    const struct {
+        int numeric;
+        const char* code;
+    } known[] = {{840, "USD"}, {978, "EUR"}, {826, "GBP"}, {392, "JPY"}, {36, "AUD"}, {124, "CAD"}, {756, "CHF"}};
+    for (const auto& k : known)
+        EXPECT_STREQ(k.code, CurrencyCode(k.numeric)) << k.numeric;
+    for (int unknown : {0, 1, 998, 1000, -840})
+        EXPECT_EQ(nullptr, CurrencyCode(unknown)) << unknown;
 }
 
-TEST(feed_server_catalog, ReadsTheCategoryAndCurrencyLists)
+TEST(feed_server_catalog, RefusesIdsTheTablesDoNotHold)
 {
-    CatalogNames names;
-    std::vector<CatalogError> errors;
-    ASSERT_TRUE(LoadCategoryNames(CategoriesFile(), &names, &errors));
-    EXPECT_EQ("Home & Garden > Furniture > Chairs", names.categories.at(1110));
-    EXPECT_GT(names.categories.size(), 100u);
+    EXPECT_EQ("products/shop.txt:1: category 9999 is not in the category list (companions/category/categories.txt)\n",
+              Joined(LoadProducts("new | Chair | 9999 | 1 | 840\n").messages));
+    EXPECT_EQ("products/shop.txt:1: currency 998 is not in the ISO 4217 list\n",
+              Joined(LoadProducts("new | Chair | 1110 | 1 | 998\n").messages));
+    EXPECT_TRUE(LoadProducts("new | Chair | 1110 | 1 | 036\n").ok);
+}
 
-    const std::string dir = MakeScratchDir();
-    WriteTextFile(dir + "/bad-categories.txt", "# list\n1|A\nx|B\n1|C\n");
-    errors.clear();
-    EXPECT_FALSE(LoadCategoryNames(dir + "/bad-categories.txt", &names, &errors));
-    ASSERT_EQ(2u, errors.size());
-    EXPECT_EQ(dir + "/bad-categories.txt:3: expected \"id|Top > Middle > Leaf\"", FormatCatalogError(errors[0]));
-    EXPECT_EQ(dir + "/bad-categories.txt:4: category id 1 appears twice", FormatCatalogError(errors[1]));
-    EXPECT_FALSE(names.haveCategories);
-
-    // The layout of the iso-codes list, with a repeated numeric code and an entry without one.
-    WriteTextFile(dir + "/currencies.json",
-                  "{\n  \"4217\": [\n    {\n      \"alpha_3\": \"ALL\",\n      \"name\": \"Lek \\\"old\\\"\",\n"
-                  "      \"numeric\": \"008\"\n    },\n    {\"alpha_3\": \"XXA\", \"numeric\": \"008\"},\n"
-                  "    {\"alpha_3\": \"XTS\", \"name\": \"test\"},\n"
-                  "    {\"numeric\": \"978\", \"alpha_3\": \"EUR\"}\n  ]\n}\n");
-    errors.clear();
-    CatalogNames currencies;
-    ASSERT_TRUE(LoadCurrencyCodes(dir + "/currencies.json", &currencies, &errors));
-    EXPECT_TRUE(currencies.haveCurrencies);
-    EXPECT_EQ(2u, currencies.currencies.size());
-    EXPECT_EQ("ALL", currencies.currencies.at(8));
-    EXPECT_EQ("EUR", currencies.currencies.at(978));
-
-    WriteTextFile(dir + "/empty.json", "{\"4217\": []}");
-    errors.clear();
-    EXPECT_FALSE(LoadCurrencyCodes(dir + "/empty.json", &currencies, &errors));
-    EXPECT_EQ(dir + "/empty.json: holds no currency with \"alpha_3\" and \"numeric\"", FormatCatalogError(errors.at(0)));
-    RemoveTree(dir);
-
-    const char* system = "/usr/share/iso-codes/json/iso_4217.json";
-    CatalogNames iso;
-    errors.clear();
-    if (LoadCurrencyCodes(system, &iso, &errors)) {
-        EXPECT_EQ("USD", iso.currencies.at(840));
-        EXPECT_EQ("JPY", iso.currencies.at(392));
-        EXPECT_EQ("AUD", iso.currencies.at(36));
+// Loads a catalog on a thread of its own with a time limit. A loader stuck opening a FIFO is let go by
+// opening that FIFO for writing, so that the test ends either way; false when it had to be.
+bool LoadWithin(const std::string& dir, const std::vector<std::string>& fifos, Loaded* loaded)
+{
+    auto job = std::async(std::launch::async, [&] {
+        std::vector<CatalogError> errors;
+        loaded->ok = LoadCatalog(dir, &loaded->catalog, &errors);
+        for (const CatalogError& error : errors)
+            loaded->messages.push_back(FormatCatalogError(error).substr(dir.size() + 1));
+    });
+    if (job.wait_for(std::chrono::seconds(5)) == std::future_status::ready)
+        return true;
+    for (const std::string& fifo : fifos) {
+        const int fd = open(fifo.c_str(), O_WRONLY | O_NONBLOCK);
+        if (fd >= 0)
+            close(fd);
     }
+    job.wait();
+    return false;
+}
+
+TEST(feed_server_catalog, ReadsOnlyRegularFiles)
+{
+    ScratchCatalog scratch = MakeCatalog("shop | secret-1 | Shop\n", {});
+    const std::string accounts = scratch.dir + "/accounts.txt";
+    const std::string products = scratch.dir + "/products/shop.txt";
+
+    // A FIFO in place of either file: refused at once, before anything waits for a writer.
+    ASSERT_EQ(0, unlink(accounts.c_str()));
+    ASSERT_EQ(0, mkfifo(accounts.c_str(), 0644));
+    Loaded loaded;
+    EXPECT_TRUE(LoadWithin(scratch.dir, {accounts}, &loaded)) << "the loader waited on a FIFO";
+    EXPECT_FALSE(loaded.ok);
+    EXPECT_EQ("accounts.txt: is not a regular file (a FIFO or a device)\n", Joined(loaded.messages));
+    unlink(accounts.c_str());
+    ASSERT_TRUE(WriteTextFile(accounts, "shop | secret-1 | Shop\n"));
+
+    ASSERT_EQ(0, mkfifo(products.c_str(), 0644));
+    loaded = Loaded();
+    EXPECT_TRUE(LoadWithin(scratch.dir, {products}, &loaded)) << "the loader waited on a FIFO";
+    EXPECT_EQ("products/shop.txt: is not a regular file (a FIFO or a device) (every account of accounts.txt needs "
+              "its products file)\n",
+              Joined(loaded.messages));
+    unlink(products.c_str());
+
+    // A device: an empty list of products would have been read from it.
+    ASSERT_EQ(0, symlink("/dev/null", products.c_str()));
+    loaded = Loaded();
+    EXPECT_TRUE(LoadWithin(scratch.dir, {}, &loaded));
+    EXPECT_FALSE(loaded.ok);
+    EXPECT_EQ(0u, Joined(loaded.messages).find("products/shop.txt: is not a regular file")) << Joined(loaded.messages);
+    unlink(products.c_str());
+
+    ASSERT_EQ(0, mkdir(products.c_str(), 0755));
+    loaded = Loaded();
+    EXPECT_TRUE(LoadWithin(scratch.dir, {}, &loaded));
+    EXPECT_EQ(0u, Joined(loaded.messages).find("products/shop.txt: is a directory, not a file")) << Joined(loaded.messages);
+    rmdir(products.c_str());
+
+    // A link to a regular file is a regular file.
+    ASSERT_TRUE(WriteTextFile(scratch.dir + "/real.txt", "new | Chair | 1110 | 5 | 840\n"));
+    ASSERT_EQ(0, symlink((scratch.dir + "/real.txt").c_str(), products.c_str()));
+    loaded = Loaded();
+    EXPECT_TRUE(LoadWithin(scratch.dir, {}, &loaded));
+    EXPECT_TRUE(loaded.ok) << Joined(loaded.messages);
+    EXPECT_EQ(1u, loaded.catalog.productCount);
+    RemoveTree(scratch.dir);
+}
+
+// The products file is named after the id, and Windows opens a device for such names, whatever the
+// extension; a catalog is refused on every system, so that it loads the same wherever it is copied.
+TEST(feed_server_catalog, RefusesIdsThatNameWindowsDevices)
+{
+    for (const char* id : {"con", "CON", "Nul", "aux", "prn", "com1", "COM9", "lpt1", "lpt0", "con.shop", "nul.x.y"}) {
+        const Loaded loaded = Load(std::string(id) + " | secret-1 | Shop\n", {{id, ""}});
+        EXPECT_FALSE(loaded.ok) << id;
+        EXPECT_NE(std::string::npos, Joined(loaded.messages).find("names a Windows device")) << Joined(loaded.messages);
+    }
+    for (const char* id : {"console", "com10", "lpt", "nul-shop", "shop.con", "com", "auxiliary"}) {
+        const Loaded loaded = Load(std::string(id) + " | secret-1 | Shop\n", {{id, ""}});
+        EXPECT_TRUE(loaded.ok) << id << ": " << Joined(loaded.messages);
+    }
+}
+
+TEST(feed_server_catalog, WarnsAboutKeysQuickToGuess)
+{
+    const Loaded loaded = Load("short | abc | A\nseven | 1234567 | B\neight | 12345678 | C\n",
+                               {{"short", ""}, {"seven", ""}, {"eight", ""}});
+    ASSERT_TRUE(loaded.ok) << Joined(loaded.messages);
+    ASSERT_EQ(2u, loaded.catalog.warnings.size());
+    EXPECT_EQ(1, loaded.catalog.warnings[0].line);
+    EXPECT_EQ("warning: the key of \"short\" is 3 characters; keys shorter than 8 are quick to guess (the viewer "
+              "takes up to " + Number(ACCOUNT_KEY_CAPACITY - 1) + ")",
+              loaded.catalog.warnings[0].reason);
+    EXPECT_EQ(2, loaded.catalog.warnings[1].line);
+    EXPECT_NE(std::string::npos, loaded.catalog.warnings[1].reason.find("\"seven\" is 7 characters"));
+}
+
+bool HasControlByte(const std::string& text)
+{
+    for (unsigned char c : text)
+        if (c < 0x20 || c == 0x7F)
+            return true;
+    return false;
+}
+
+// Catalog text and paths reach the operator's terminal in messages: nothing in them may act on it.
+TEST(feed_server_catalog, ShowsControlBytesInMessagesEscaped)
+{
+    Loaded loaded = Load("shop\x1B[2J\x1B]0;owned\x07 | secret-1 | Shop\n", {});
+    ASSERT_EQ(1u, loaded.messages.size());
+    EXPECT_EQ("accounts.txt:1: id \"shop\\x1B[2J\\x1B]0;owned\\x07\" must be letters, digits and - . _ only",
+              loaded.messages[0]);
+    loaded = LoadProducts("\x1B[31m | Chair | 1110 | 1 | 840\n");
+    ASSERT_EQ(1u, loaded.messages.size());
+    EXPECT_EQ(0u, loaded.messages[0].find("products/shop.txt:1: status \"\\x1B[31m\" is not listed")) << loaded.messages[0];
+    EXPECT_FALSE(HasControlByte(loaded.messages[0]));
+
+    CatalogError error;
+    error.file = "/srv/cat\x1B[1malog\xC2\x9B" "0m/accounts.txt";
+    error.line = 3;
+    error.reason = "id \"caf\xC3\xA9\" must be letters\x7F, \xFF\xFE";
+    EXPECT_EQ("/srv/cat\\x1B[1malog\\xC2\\x9B0m/accounts.txt:3: id \"caf\xC3\xA9\" must be letters\\x7F, \\xFF\\xFE",
+              FormatCatalogError(error));
+    // Windows paths keep their backslashes.
+    error.file = "C:\\catalog\\accounts.txt";
+    error.line = 0;
+    error.reason = "cannot be opened";
+    EXPECT_EQ("C:\\catalog\\accounts.txt: cannot be opened", FormatCatalogError(error));
 }
 
 TEST(feed_server_catalog, GroupsStatusCodesAsTheViewerShowsThem)

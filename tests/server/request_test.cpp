@@ -1,9 +1,11 @@
-// Request classification and replies without sockets: where each kind of request ends, the feed for
-// the right key only, product pages and their escaping, every refusal, and random input.
+// Request classification and replies without sockets: where each kind of request ends (read by read
+// too), the feed for the right key only, product pages, their escaping and their referrer policy, every
+// refusal, key checks held back during a lockout, and random input.
 #include <gtest/gtest.h>
 
 #include <string.h>
 
+#include <algorithm>
 #include <random>
 #include <string>
 
@@ -15,7 +17,6 @@ namespace {
 
 struct RequestFixture : ::testing::Test {
     Catalog catalog;
-    CatalogNames names;
 
     void SetUp() override
     {
@@ -27,29 +28,24 @@ struct RequestFixture : ::testing::Test {
               "listed | No Page Rug | 1420 | 5 | 840 | shop.example/rug\n"},
              {"other", "sold-out | Hidden Vase | 1430 | 9 | 826 | other.example/vase | vase\n"}});
         std::vector<CatalogError> errors;
-        ASSERT_TRUE(LoadCatalog(scratch.dir, CatalogNames(), &catalog, &errors))
+        ASSERT_TRUE(LoadCatalog(scratch.dir, &catalog, &errors))
             << (errors.empty() ? "" : FormatCatalogError(errors[0]));
         RemoveTree(scratch.dir);
-        names.haveCategories = true;
-        names.categories[1110] = "Home & Garden > Furniture > Chairs";
-        names.haveCurrencies = true;
-        names.currencies[840] = "USD";
-        names.currencies[826] = "GBP";
     }
 
-    Reply Answer(const std::string& request)
+    Reply Answer(const std::string& request, int lockedSeconds = 0)
     {
         const RequestState state = CheckRequest(request.data(), request.size());
         EXPECT_NE(kRequestPartial, state) << request;
-        return AnswerRequest(catalog, names, request.data(), request.size(), state);
+        return AnswerRequest(catalog, request.data(), request.size(), state, lockedSeconds);
     }
 
     std::string Bytes(const Reply& reply) { return std::string(ReplyData(reply), ReplySize(reply)); }
 
-    HttpResponse Page(const std::string& request)
+    HttpResponse Page(const std::string& request, int lockedSeconds = 0)
     {
         HttpResponse response;
-        const Reply reply = Answer(request);
+        const Reply reply = Answer(request, lockedSeconds);
         EXPECT_EQ(kKindPage, reply.kind) << request;
         EXPECT_TRUE(SplitHttpResponse(Bytes(reply), &response)) << request;
         return response;
@@ -83,6 +79,40 @@ TEST(feed_server_request_ends, EachKindEndsWhereItsClientStopsSending)
     };
     for (const Case& c : cases)
         EXPECT_EQ(c.state, CheckRequest(c.bytes.data(), c.bytes.size())) << c.bytes.substr(0, 40);
+}
+
+// Read by read, the scan finds the same end as a look at the whole, wherever the reads split the
+// bytes, and it never looks again at more than the two bytes before the new ones.
+TEST(feed_server_request_ends, ResumesWhereItStoppedWhereverTheReadsSplit)
+{
+    const std::string requests[] = {
+        "VNP,demo^demo\r\n",
+        "GET /x^a^b HTTP/1.0\r\nHost: a\r\nAccept: */*\r\n\r\n",
+        "GET /x^a^b HTTP/1.1\nHost: a\n\n",
+        "GET /x^a^b HTTP/1.0\r\n\r\n",
+        "GET /x^a^b HTTP/1.0\n\r\n",
+        "GET /x^a^b\r\n",
+        "GET /x^a^b HTTP/1.0\r\n" + std::string(kRequestMax, 'h'),
+        "GET /x^a^b HTTP/1.0\r\nA: \r\rb\n\r\r\nC: d\r\n\r\n",
+        "GET /" + std::string(kRequestLineMax + 10, 'a') + "\n",
+        std::string(kRequestLineMax + 10, 'V'),
+    };
+    for (const std::string& bytes : requests) {
+        const RequestState whole = CheckRequest(bytes.data(), bytes.size());
+        for (size_t piece : {(size_t)1, (size_t)2, (size_t)3, (size_t)7, (size_t)64}) {
+            RequestScan scan;
+            RequestState state = kRequestPartial;
+            size_t size = 0;
+            while (state == kRequestPartial && size < bytes.size()) {
+                size = std::min(bytes.size(), size + piece);
+                state = ScanRequest(&scan, bytes.data(), size);
+                EXPECT_EQ(CheckRequest(bytes.data(), size), state) << bytes.substr(0, 40) << " at " << size;
+                if (state == kRequestPartial && scan.lineEnd > 0)
+                    EXPECT_GE(scan.searchFrom + 2, size) << bytes.substr(0, 40) << " at " << size;
+            }
+            EXPECT_EQ(whole, state) << bytes.substr(0, 40) << " in pieces of " << piece;
+        }
+    }
 }
 
 TEST_F(feed_server_requests, GivesTheFeedForTheRightKeyOnly)
@@ -121,7 +151,7 @@ TEST_F(feed_server_requests, GivesTheFeedForTheRightKeyOnly)
     }
 
     const std::string huge = "VNP,demo^" + std::string(kRequestLineMax, 'k');
-    reply = AnswerRequest(catalog, names, huge.data(), huge.size(), CheckRequest(huge.data(), huge.size()));
+    reply = AnswerRequest(catalog, huge.data(), huge.size(), CheckRequest(huge.data(), huge.size()));
     EXPECT_STREQ("too-long", reply.result);
     EXPECT_EQ(kNoDataReply, Bytes(reply));
 }
@@ -139,7 +169,8 @@ TEST_F(feed_server_requests, ServesAProductPageWithEveryCatalogTextEscaped)
     EXPECT_NE(std::string::npos, body.find("1,234.50 USD")) << body;
     EXPECT_NE(std::string::npos, body.find("<td>sale</td>")) << body;
     EXPECT_NE(std::string::npos,
-              body.find("<a href=\"http://shop.example/oak?a=1&amp;b=&quot;2&quot;\">shop.example/oak?a=1&amp;b=&quot;2&quot;</a>"))
+              body.find("<a href=\"http://shop.example/oak?a=1&amp;b=&quot;2&quot;\" rel=\"noreferrer\">"
+                        "shop.example/oak?a=1&amp;b=&quot;2&quot;</a>"))
         << body;
     EXPECT_NE(std::string::npos, body.find("Tom &amp; Jerry's &lt;Home&gt; Store")) << body;
     // No catalog text reaches the page unescaped.
@@ -148,14 +179,76 @@ TEST_F(feed_server_requests, ServesAProductPageWithEveryCatalogTextEscaped)
     EXPECT_EQ(std::string::npos, body.find("\"Oak\""));
 }
 
-TEST_F(feed_server_requests, ShowsBareNumbersWhereNoNameIsKnown)
+// The names come from the tables the viewer's libraries are built from, with nothing to load first.
+TEST_F(feed_server_requests, NamesCategoryAndCurrencyAsTheViewerDoes)
 {
     const HttpResponse page = Page("GET /lamp^demo^demo HTTP/1.0\r\n\r\n");
     EXPECT_EQ("HTTP/1.0 200 OK", page.statusLine);
-    EXPECT_NE(std::string::npos, page.body.find("<td>category 1410</td>")) << page.body;
-    EXPECT_NE(std::string::npos, page.body.find("<td>12 978</td>")) << page.body;
+    EXPECT_NE(std::string::npos, page.body.find("<td>Home &amp; Garden &gt; Home Decor &gt; Lighting</td>")) << page.body;
+    EXPECT_NE(std::string::npos, page.body.find("<td>12 EUR</td>")) << page.body;
     EXPECT_NE(std::string::npos, page.body.find("<td>new</td>")) << page.body;
     EXPECT_NE(std::string::npos, page.body.find("<th>Web address</th><td>none</td>")) << page.body;
+}
+
+// The page's address holds the account key: no page may hand it on as a Referer.
+TEST_F(feed_server_requests, KeepsThePageAddressOutOfReferers)
+{
+    const char* requests[] = {
+        "GET /p/oak-chair^demo^demo HTTP/1.0\r\n\r\n",   "GET /p/oak-chair^demo^nope HTTP/1.0\r\n\r\n",
+        "GET /nothing^demo^demo HTTP/1.0\r\n\r\n",       "GET /p%zz HTTP/1.0\r\n\r\n",
+        "POST /p/oak-chair^demo^demo HTTP/1.0\r\n\r\n",
+    };
+    for (const char* request : requests)
+        EXPECT_EQ("no-referrer", HeaderValue(Page(request), "Referrer-Policy")) << request;
+    EXPECT_EQ("no-referrer", HeaderValue(Page("GET /p/oak-chair^demo^demo HTTP/1.0\r\n\r\n", 5), "Referrer-Policy"));
+    const HttpResponse page = Page("GET /p/oak-chair^demo^demo HTTP/1.0\r\n\r\n");
+    EXPECT_NE(std::string::npos, page.body.find("<meta name=\"referrer\" content=\"no-referrer\">"));
+    // Every outbound link says so as well, for browsers that keep their own policy.
+    size_t links = 0;
+    for (size_t at = page.body.find("<a "); at != std::string::npos; at = page.body.find("<a ", at + 1)) {
+        ++links;
+        const std::string tag = page.body.substr(at, page.body.find('>', at) - at);
+        EXPECT_NE(std::string::npos, tag.find(" rel=\"noreferrer\"")) << tag;
+    }
+    EXPECT_EQ(1u, links);
+}
+
+// While the client's address is locked out, no key is checked: the right key gets no more than a
+// wrong one, so guesses made then tell nothing. Other refusals are as usual.
+TEST_F(feed_server_requests, HoldsBackKeyChecksWhileLockedOut)
+{
+    Reply reply = Answer("VNP,demo^demo\r\n", 3);
+    EXPECT_STREQ("throttled", reply.result);
+    EXPECT_EQ(kNoDataReply, Bytes(reply));
+    EXPECT_FALSE(reply.keyCheckFailed);
+    EXPECT_EQ(Bytes(reply), Bytes(Answer("VNP,demo^wrong\r\n", 3)));
+    EXPECT_EQ(Bytes(reply), Bytes(Answer("VNP,nobody^x\r\n", 3)));
+    EXPECT_STREQ("malformed", Answer("VNP,demo\r\n", 3).result);
+
+    const HttpResponse page = Page("GET /p/oak-chair^demo^demo HTTP/1.0\r\n\r\n", 3);
+    EXPECT_EQ("HTTP/1.0 429 Too Many Requests", page.statusLine);
+    EXPECT_EQ("3", HeaderValue(page, "Retry-After"));
+    EXPECT_EQ(std::string::npos, page.body.find("Oak"));
+    EXPECT_STREQ("throttled", Answer("GET /p/oak-chair^demo^demo HTTP/1.0\r\n\r\n", 3).result);
+    EXPECT_EQ("HTTP/1.0 404 Not Found", Page("GET /favicon.ico HTTP/1.0\r\n\r\n", 3).statusLine);
+    EXPECT_EQ("HTTP/1.0 405 Method Not Allowed", Page("POST /x HTTP/1.0\r\n\r\n", 3).statusLine);
+
+    // Unlocked, only a check that was made and failed counts as a guess.
+    struct Case {
+        const char* request;
+        bool failed;
+    } cases[] = {
+        {"VNP,demo^wrong\r\n", true},
+        {"VNP,nobody^demo\r\n", true},
+        {"VNP,demo^demo\r\n", false},
+        {"VNP,demo\r\n", false},
+        {"GET /p/oak-chair^demo^wrong HTTP/1.0\r\n\r\n", true},
+        {"GET /p/oak-chair^nobody^demo HTTP/1.0\r\n\r\n", true},
+        {"GET /no-such^demo^demo HTTP/1.0\r\n\r\n", false},
+        {"GET /favicon.ico HTTP/1.0\r\n\r\n", false},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(c.failed, Answer(c.request).keyCheckFailed) << c.request;
 }
 
 TEST_F(feed_server_requests, DecodesEscapedCaretsAndIgnoresTheQuery)
@@ -211,11 +304,33 @@ TEST_F(feed_server_requests, RefusesPagesWithoutTheKeyOrTheProduct)
     EXPECT_EQ("GET", HeaderValue(Page("POST /x HTTP/1.0\r\n\r\n"), "Allow"));
 
     const std::string longTarget = "GET /" + std::string(kRequestLineMax, 'a');
-    Reply reply = AnswerRequest(catalog, names, longTarget.data(), longTarget.size(), kRequestTooLong);
+    Reply reply = AnswerRequest(catalog, longTarget.data(), longTarget.size(), kRequestTooLong);
     EXPECT_EQ(414, reply.httpStatus);
     const std::string longHeaders = "GET /lamp^demo^demo HTTP/1.0\r\n" + std::string(kRequestMax, 'h');
-    reply = AnswerRequest(catalog, names, longHeaders.data(), longHeaders.size(), kRequestTooLong);
+    reply = AnswerRequest(catalog, longHeaders.data(), longHeaders.size(), kRequestTooLong);
     EXPECT_EQ(431, reply.httpStatus);
+}
+
+// An address over the line limit is 414 however it arrives: in one piece with its line end and
+// header fields after the limit, or in pieces. Header fields over theirs after a line that fits are 431.
+TEST_F(feed_server_requests, AnswersAnOverlongAddressWith414HoweverItArrives)
+{
+    const std::string request = "GET /" + std::string(1100, 'a') + " HTTP/1.0\r\nHost: x\r\n\r\n";
+    for (size_t piece : {request.size(), (size_t)2048, (size_t)1000, (size_t)7, (size_t)1}) {
+        RequestScan scan;
+        RequestState state = kRequestPartial;
+        size_t size = 0;
+        while (state == kRequestPartial && size < request.size()) {
+            size = std::min(request.size(), size + piece);
+            state = ScanRequest(&scan, request.data(), size);
+        }
+        ASSERT_EQ(kRequestTooLong, state) << piece;
+        const Reply reply = AnswerRequest(catalog, request.data(), size, state);
+        EXPECT_EQ(414, reply.httpStatus) << piece;
+        EXPECT_STREQ("too-long", reply.result);
+    }
+    const std::string fields = "GET /lamp^demo^demo HTTP/1.0\r\nX: " + std::string(kRequestMax, 'h') + "\r\n\r\n";
+    EXPECT_EQ(431, AnswerRequest(catalog, fields.data(), kRequestMax, CheckRequest(fields.data(), kRequestMax)).httpStatus);
 }
 
 TEST_F(feed_server_requests, NeverReadsFilesWhateverThePathSays)
@@ -282,7 +397,7 @@ TEST_F(feed_server_requests, SurvivesRandomInput)
         const RequestState state = CheckRequest(request.data(), request.size());
         if (state == kRequestPartial)
             continue;
-        const Reply reply = AnswerRequest(catalog, names, request.data(), request.size(), state);
+        const Reply reply = AnswerRequest(catalog, request.data(), request.size(), state);
         const std::string bytes = Bytes(reply);
         if (reply.kind == kKindFeed) {
             ++feeds;

@@ -203,22 +203,27 @@ void ReadPipe(ServerProcess* server, int fd, std::string* into, bool* closed)
     close(fd);
 }
 
-bool Spawn(const std::vector<std::string>& args, ServerProcess* server)
+// Starts the program; its stdout goes to stdoutFd when one is given, otherwise to a pipe read by a
+// thread of the ServerProcess, like its stderr.
+bool Spawn(const std::vector<std::string>& args, ServerProcess* server, int stdoutFd = -1)
 {
-    int outPipe[2];
+    int outPipe[2] = {-1, -1};
     int errPipe[2];
-    if (pipe(outPipe) != 0)
+    if (stdoutFd < 0 && pipe(outPipe) != 0)
         return false;
     if (pipe(errPipe) != 0) {
-        close(outPipe[0]);
-        close(outPipe[1]);
+        if (stdoutFd < 0) {
+            close(outPipe[0]);
+            close(outPipe[1]);
+        }
         return false;
     }
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, outPipe[1], 1);
+    posix_spawn_file_actions_adddup2(&actions, stdoutFd < 0 ? outPipe[1] : stdoutFd, 1);
     posix_spawn_file_actions_adddup2(&actions, errPipe[1], 2);
-    posix_spawn_file_actions_addclose(&actions, outPipe[0]);
+    if (stdoutFd < 0)
+        posix_spawn_file_actions_addclose(&actions, outPipe[0]);
     posix_spawn_file_actions_addclose(&actions, errPipe[0]);
     const std::string program = ServerProgram();
     std::vector<char*> argv;
@@ -228,15 +233,20 @@ bool Spawn(const std::vector<std::string>& args, ServerProcess* server)
     argv.push_back(nullptr);
     const int status = posix_spawn(&server->pid, program.c_str(), &actions, nullptr, argv.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
-    close(outPipe[1]);
+    if (stdoutFd < 0)
+        close(outPipe[1]);
     close(errPipe[1]);
     if (status != 0) {
-        close(outPipe[0]);
+        if (stdoutFd < 0)
+            close(outPipe[0]);
         close(errPipe[0]);
         server->pid = -1;
         return false;
     }
-    server->outReader = std::thread(ReadPipe, server, outPipe[0], &server->out, &server->outClosed);
+    if (stdoutFd < 0)
+        server->outReader = std::thread(ReadPipe, server, outPipe[0], &server->out, &server->outClosed);
+    else
+        server->outClosed = true;
     server->errReader = std::thread(ReadPipe, server, errPipe[0], &server->err, &server->errClosed);
     return true;
 }
@@ -287,6 +297,11 @@ bool StartServer(const std::vector<std::string>& args, ServerProcess* server)
     return false;
 }
 
+bool SpawnServerWithStdout(const std::vector<std::string>& args, int stdoutFd, ServerProcess* server)
+{
+    return Spawn(args, server, stdoutFd);
+}
+
 int StopServer(ServerProcess* server, int signalNumber)
 {
     if (server->pid <= 0)
@@ -329,7 +344,7 @@ size_t CountOf(const std::string& text, const std::string& needle)
 
 // ---- Loopback clients ----------------------------------------------------------------------------
 
-int ConnectTo(const char* address)
+int ConnectTo(const char* address, const char* source, int receiveBufferBytes)
 {
     const int fd = socket(AF_INET, SOCK_STREAM, 0);
     if (fd < 0)
@@ -337,6 +352,18 @@ int ConnectTo(const char* address)
     struct timeval limit = {10, 0};
     setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
     setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &limit, sizeof limit);
+    // Before connecting, so that the window the server sees is the small one from the start.
+    if (receiveBufferBytes > 0)
+        setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &receiveBufferBytes, sizeof receiveBufferBytes);
+    if (source != nullptr) {
+        sockaddr_in local;
+        memset(&local, 0, sizeof local);
+        local.sin_family = AF_INET;
+        if (inet_pton(AF_INET, source, &local.sin_addr) != 1 || bind(fd, (sockaddr*)&local, sizeof local) != 0) {
+            close(fd);
+            return -1;
+        }
+    }
     sockaddr_in peer;
     memset(&peer, 0, sizeof peer);
     peer.sin_family = AF_INET;
@@ -382,12 +409,12 @@ std::string ReceiveAll(int fd, ReplyEnd* end)
     }
 }
 
-std::string Exchange(const char* address, const std::string& request, ReplyEnd* end)
+std::string Exchange(const char* address, const std::string& request, ReplyEnd* end, const char* source)
 {
     ReplyEnd ignored = kEndReset;
     ReplyEnd* how = end != nullptr ? end : &ignored;
     *how = kEndReset;
-    const int fd = ConnectTo(address);
+    const int fd = ConnectTo(address, source);
     if (fd < 0)
         return "";
     std::string reply;
@@ -436,7 +463,8 @@ std::string HeaderValue(const HttpResponse& response, const std::string& name)
 
 std::string ServerProgram()
 {
-    return FEED_SERVER_PROGRAM;
+    const char* other = getenv("FEED_SERVER_TEST_PROGRAM");
+    return other != nullptr && *other != '\0' ? other : FEED_SERVER_PROGRAM;
 }
 
 std::string SampleCatalogDir()

@@ -67,6 +67,10 @@ struct ServerProcess {
 // False when it exits or stays silent instead; its output so far is then in out and err.
 bool StartServer(const std::vector<std::string>& args, ServerProcess* server);
 
+// Starts the program with its stdout on the given descriptor (the write end of a pipe the test reads
+// as it pleases, or not at all); stderr is collected as usual. Does not wait for anything.
+bool SpawnServerWithStdout(const std::vector<std::string>& args, int stdoutFd, ServerProcess* server);
+
 // Sends the signal and waits (at most 20 s) for the exit. Returns the exit status, or -1 when the
 // program was killed by a signal or had to be killed.
 int StopServer(ServerProcess* server, int signalNumber);
@@ -82,8 +86,10 @@ size_t CountOf(const std::string& text, const std::string& needle);
 
 // ---- Loopback clients (the feed port) ----------------------------------------------------------
 
-// A connected socket, or -1. Every receive on it gives up after 10 s, so that no test can hang.
-int ConnectTo(const char* address);
+// A connected socket, or -1. Every receive on it gives up after 10 s, so that no test can hang. The
+// connection comes from the source address when one is given (another loopback address stands for
+// another client machine), with a receive buffer of that size when one is given.
+int ConnectTo(const char* address, const char* source = nullptr, int receiveBufferBytes = 0);
 bool SendAll(int fd, const std::string& bytes);
 
 // How a reply ended: the server closed the connection, reset it, or sent nothing more for 10 s.
@@ -92,7 +98,8 @@ std::string ReceiveAll(int fd, ReplyEnd* end);
 
 // Connects, sends, receives until the server ends the connection. A failed connect gives "" and
 // kEndReset.
-std::string Exchange(const char* address, const std::string& request, ReplyEnd* end = nullptr);
+std::string Exchange(const char* address, const std::string& request, ReplyEnd* end = nullptr,
+                     const char* source = nullptr);
 void CloseSocket(int fd);
 
 // The parts of an HTTP response; false when the bytes are not one.
@@ -104,7 +111,9 @@ struct HttpResponse {
 bool SplitHttpResponse(const std::string& bytes, HttpResponse* response);
 std::string HeaderValue(const HttpResponse& response, const std::string& name);
 
-// Where the tests find what they need, set by the build.
+// Where the tests find what they need, set by the build. FEED_SERVER_TEST_PROGRAM in the environment
+// names another build of the program to run the socket tests against (an optimised one, or an older
+// one to compare with).
 std::string ServerProgram();
 std::string SampleCatalogDir();
 std::string CategoriesFile();
