@@ -28,9 +28,10 @@ static TOOLINFOA ToolFor(HWND window, HWND control, const char* text)
 HWND CreateCellTooltips(HWND window, const Look& look)
 {
     toolInstance = look.instance;
-    cellTooltip = CreateWindowExA(WS_EX_TOPMOST, TOOLTIPS_CLASSA, nullptr, TTS_ALWAYSTIP, CW_USEDEFAULT,
-                                  CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr, look.instance,
-                                  nullptr);
+    // No prefix: a tip shows "Home & Garden" as the cell does, not with the '&' taken for an underline.
+    cellTooltip = CreateWindowExA(WS_EX_TOPMOST, TOOLTIPS_CLASSA, nullptr, TTS_ALWAYSTIP | TTS_NOPREFIX,
+                                  CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr,
+                                  look.instance, nullptr);
     if (cellTooltip == nullptr)
         return nullptr;
     RECT margins = { 2, 1, 2, 1 };
