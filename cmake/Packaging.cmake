@@ -1,0 +1,38 @@
+# What a Windows user downloads: a portable zip and an installer, both made by CPack from the same
+# install rules, so they hold the same files: the programs, the libraries, the sample catalog and a
+# read-me. Nothing else: no test program, no import library.
+set(PRODUCTS_SHIPPED_TARGETS Vn_Launcher Vn_Products Vn_Browser feed-server Vn_Skin Vn_Category Vn_Countries)
+foreach(target IN LISTS PRODUCTS_SHIPPED_TARGETS)
+  install(PROGRAMS $<TARGET_FILE:${target}> DESTINATION .)
+endforeach()
+install(DIRECTORY ${PROJECT_SOURCE_DIR}/companions/feed-server/catalog/ DESTINATION catalog)
+install(FILES ${PROJECT_SOURCE_DIR}/packaging/README.txt DESTINATION .)
+
+set(CPACK_PACKAGE_NAME ${PROJECT_NAME})
+set(CPACK_PACKAGE_VENDOR ${PRODUCTS_PUBLISHER})
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "A viewer of one account's product listings")
+set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
+set(CPACK_PACKAGE_FILE_NAME "${PROJECT_NAME}-${PROJECT_VERSION}-win32")
+set(CPACK_PACKAGE_INSTALL_DIRECTORY ${PROJECT_NAME})
+set(CPACK_PACKAGE_DIRECTORY ${CMAKE_BINARY_DIR}/packages)
+set(CPACK_GENERATOR "ZIP;NSIS")
+# The zip unpacks into a folder of its own name.
+set(CPACK_INCLUDE_TOPLEVEL_DIRECTORY ON)
+
+# The installer: Program Files, a Start-menu shortcut to the launcher, an entry in "Apps and
+# features" with the version, and the App Paths key through which the shell finds the companion
+# browser by its bare name from any working directory.
+set(CPACK_NSIS_INSTALL_ROOT "$PROGRAMFILES")
+set(CPACK_NSIS_DISPLAY_NAME ${PROJECT_NAME})
+set(CPACK_NSIS_PACKAGE_NAME "${PROJECT_NAME} ${PROJECT_VERSION}")
+set(CPACK_NSIS_INSTALLED_ICON_NAME Vn_Launcher.exe)
+set(CPACK_PACKAGE_EXECUTABLES Vn_Launcher "Products Launcher")
+set(CPACK_NSIS_ENABLE_UNINSTALL_BEFORE_INSTALL ON)
+set(PRODUCTS_APP_PATH "Software\\\\Microsoft\\\\Windows\\\\CurrentVersion\\\\App Paths\\\\Vn_Browser.exe")
+set(CPACK_NSIS_EXTRA_INSTALL_COMMANDS "
+  WriteRegStr SHCTX '${PRODUCTS_APP_PATH}' '' '$INSTDIR\\\\Vn_Browser.exe'
+  WriteRegStr SHCTX '${PRODUCTS_APP_PATH}' 'Path' '$INSTDIR'")
+set(CPACK_NSIS_EXTRA_UNINSTALL_COMMANDS "
+  DeleteRegKey SHCTX '${PRODUCTS_APP_PATH}'")
+set(CPACK_PROJECT_CONFIG_FILE ${PROJECT_SOURCE_DIR}/cmake/PackagingNames.cmake)
+include(CPack)
