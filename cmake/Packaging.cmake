@@ -6,7 +6,10 @@ foreach(target IN LISTS PRODUCTS_SHIPPED_TARGETS)
   install(PROGRAMS $<TARGET_FILE:${target}> DESTINATION .)
 endforeach()
 install(DIRECTORY ${PROJECT_SOURCE_DIR}/companions/feed-server/catalog/ DESTINATION catalog)
-install(FILES ${PROJECT_SOURCE_DIR}/packaging/README.txt DESTINATION .)
+# The read-me in the line ends a Windows editor expects.
+configure_file(${PROJECT_SOURCE_DIR}/packaging/README.txt.in ${CMAKE_BINARY_DIR}/packaging/README.txt
+  @ONLY NEWLINE_STYLE CRLF)
+install(FILES ${CMAKE_BINARY_DIR}/packaging/README.txt DESTINATION .)
 
 set(CPACK_PACKAGE_NAME ${PROJECT_NAME})
 set(CPACK_PACKAGE_VENDOR ${PRODUCTS_PUBLISHER})
@@ -16,15 +19,14 @@ set(CPACK_PACKAGE_FILE_NAME "${PROJECT_NAME}-${PROJECT_VERSION}-win32")
 set(CPACK_PACKAGE_INSTALL_DIRECTORY ${PROJECT_NAME})
 set(CPACK_PACKAGE_DIRECTORY ${CMAKE_BINARY_DIR}/packages)
 set(CPACK_GENERATOR "ZIP;NSIS")
-# The zip unpacks into a folder of its own name.
-set(CPACK_INCLUDE_TOPLEVEL_DIRECTORY ON)
+# The zip unpacks into a folder of its own name, as archives do by default.
 
 # The installer: Program Files, a Start-menu shortcut to the launcher, an entry in "Apps and
 # features" with the version, and the App Paths key through which the shell finds the companion
 # browser by its bare name from any working directory.
 set(CPACK_NSIS_INSTALL_ROOT "$PROGRAMFILES")
 set(CPACK_NSIS_DISPLAY_NAME ${PROJECT_NAME})
-set(CPACK_NSIS_PACKAGE_NAME "${PROJECT_NAME} ${PROJECT_VERSION}")
+set(CPACK_NSIS_PACKAGE_NAME ${PROJECT_NAME})
 set(CPACK_NSIS_INSTALLED_ICON_NAME Vn_Launcher.exe)
 set(CPACK_PACKAGE_EXECUTABLES Vn_Launcher "Products Launcher")
 set(CPACK_NSIS_ENABLE_UNINSTALL_BEFORE_INSTALL ON)
