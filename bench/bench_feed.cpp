@@ -3,6 +3,11 @@
 
 #include <stdio.h>
 
+#include <algorithm>
+
+#include "feed/feed_format.h"
+#include "feed/product_list.h"
+
 // A feed of count products with texts of realistic length and every status group.
 std::string MakeFeed(int count)
 {
@@ -30,3 +35,25 @@ double NowMs()
     QueryPerformanceCounter(&now);
     return 1000.0 * (double)now.QuadPart / (double)frequency.QuadPart;
 }
+
+void LoadProducts(int count)
+{
+    std::string feed = MakeFeed(count);
+    size_t start = feed.find('\n') + 1;
+    FeedProduct product;
+    while (start < feed.size()) {
+        size_t end = feed.find('\n', start);
+        std::string line = feed.substr(start, end - start);
+        if (ParseProductLine(line.c_str(), &product))
+            AppendProduct(product.status, product.name, product.categoryId, product.price, product.currencyId,
+                          product.webAddress, product.serverPath);
+        start = end + 1;
+    }
+}
+
+double Median(std::vector<double> times)
+{
+    std::sort(times.begin(), times.end());
+    return times[times.size() / 2];
+}
+

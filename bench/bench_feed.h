@@ -1,12 +1,19 @@
-// What the benchmarks share: a generated feed, a clock, and running the real viewer as a process.
+// What the benchmarks share: a generated feed, its products in the product list, a clock, a median.
 #pragma once
 
 #include <windows.h>
 
 #include <string>
+#include <vector>
 
 // A feed of count products with texts of realistic length and every status group.
 std::string MakeFeed(int count);
 
 // Milliseconds from an arbitrary start, to sub-millisecond precision.
 double NowMs();
+
+// Appends the products of MakeFeed(count) to the product list, as the viewer's parser would.
+void LoadProducts(int count);
+
+// The middle value of some timings.
+double Median(std::vector<double> times);

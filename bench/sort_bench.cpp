@@ -36,22 +36,6 @@ int CALLBACK ByPlainName(LPARAM first, LPARAM second, LPARAM)
     return strcmp(((const ProductRecord*)first)->name, ((const ProductRecord*)second)->name);
 }
 
-// The generated feed's products, appended to the product list as the parser would.
-void LoadProducts(int count)
-{
-    std::string feed = MakeFeed(count);
-    size_t start = feed.find('\n') + 1;
-    FeedProduct product;
-    while (start < feed.size()) {
-        size_t end = feed.find('\n', start);
-        std::string line = feed.substr(start, end - start);
-        if (ParseProductLine(line.c_str(), &product))
-            AppendProduct(product.status, product.name, product.categoryId, product.price, product.currencyId,
-                          product.webAddress, product.serverPath);
-        start = end + 1;
-    }
-}
-
 // The comparison the Product column must make (case-insensitive, by the locale's rules), alone.
 int CALLBACK ByLocaleName(LPARAM first, LPARAM second, LPARAM)
 {
@@ -75,12 +59,6 @@ double TimeReferenceSort(HWND list, PFNLVCOMPARE compare)
     double start = NowMs();
     SendMessageA(list, LVM_SORTITEMS, 0, (LPARAM)compare);
     return NowMs() - start;
-}
-
-double Median(std::vector<double> times)
-{
-    std::sort(times.begin(), times.end());
-    return times[times.size() / 2];
 }
 
 } // namespace

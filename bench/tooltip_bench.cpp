@@ -25,28 +25,6 @@ namespace {
 
 const int Calls = 5001; // timed calls of each kind and size; the median is printed
 
-// The generated feed's products, appended to the product list as the parser would.
-void LoadProducts(int count)
-{
-    std::string feed = MakeFeed(count);
-    size_t start = feed.find('\n') + 1;
-    FeedProduct product;
-    while (start < feed.size()) {
-        size_t end = feed.find('\n', start);
-        std::string line = feed.substr(start, end - start);
-        if (ParseProductLine(line.c_str(), &product))
-            AppendProduct(product.status, product.name, product.categoryId, product.price, product.currencyId,
-                          product.webAddress, product.serverPath);
-        start = end + 1;
-    }
-}
-
-double Median(std::vector<double> times)
-{
-    std::sort(times.begin(), times.end());
-    return times[times.size() / 2];
-}
-
 // Microseconds of each of Calls updates; cell(i) gives the i-th call's row and column.
 template <class Cell> std::vector<double> TimeUpdates(HWND window, Cell cell)
 {
