@@ -10,11 +10,11 @@
 #include <commctrl.h>
 
 #include <fstream>
-#include <functional>
 #include <iterator>
 #include <string>
 
 #include "companions/launcher/launcher_controls.h"
+#include "win_input.h"
 #include "win_test_support.h"
 
 namespace {
@@ -25,78 +25,6 @@ const char ServerAddressText[] = "127.0.0.27";
 const DWORD ServerStartMs = 30000;
 const DWORD ServerLogMs = 10000;
 
-struct Child {
-    PROCESS_INFORMATION process = {};
-    HANDLE output = nullptr; // read end of the child's standard output
-};
-
-bool StartWithOutput(const std::string& commandLine, const std::string& folder, Child* child)
-{
-    SECURITY_ATTRIBUTES inherit = { sizeof inherit, nullptr, TRUE };
-    HANDLE writeEnd;
-    if (!CreatePipe(&child->output, &writeEnd, &inherit, 0))
-        return false;
-    SetHandleInformation(child->output, HANDLE_FLAG_INHERIT, 0);
-    STARTUPINFOA startup = {};
-    startup.cb = sizeof startup;
-    startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdOutput = writeEnd;
-    startup.hStdError = writeEnd;
-    std::string line = commandLine;
-    BOOL ok = CreateProcessA(nullptr, &line[0], nullptr, nullptr, TRUE, 0, nullptr, folder.c_str(), &startup,
-                             &child->process);
-    CloseHandle(writeEnd);
-    return ok;
-}
-
-// Reads the child's output until it holds text; false when the child ends first or stays silent past
-// the deadline. The pipe is only read when it holds bytes, so a silent child cannot block the test.
-bool ReadUntil(Child* child, const char* text, std::string* seen, DWORD timeoutMs)
-{
-    const DWORD start = GetTickCount();
-    char buffer[256];
-    while (seen->find(text) == std::string::npos) {
-        DWORD available = 0;
-        if (!PeekNamedPipe(child->output, nullptr, 0, nullptr, &available, nullptr))
-            return false; // the child closed its output: it has ended
-        if (available == 0) {
-            if (GetTickCount() - start >= timeoutMs) {
-                seen->append("\n[no more output within the deadline]");
-                return false;
-            }
-            Sleep(20);
-            continue;
-        }
-        DWORD got = 0;
-        if (!ReadFile(child->output, buffer, available < sizeof buffer ? available : sizeof buffer, &got, nullptr) ||
-            got == 0)
-            return false;
-        seen->append(buffer, got);
-    }
-    return true;
-}
-
-void EndChild(Child* child)
-{
-    TerminateProcess(child->process.hProcess, 0);
-    WaitForSingleObject(child->process.hProcess, 10000);
-    CloseHandle(child->process.hThread);
-    CloseHandle(child->process.hProcess);
-    CloseHandle(child->output);
-}
-
-// Product lines of one account's catalog file: every line but blanks and comments.
-int CatalogProducts(const std::string& path)
-{
-    std::ifstream file(path);
-    int count = 0;
-    for (std::string line; std::getline(file, line);) {
-        size_t first = line.find_first_not_of(" \t\r");
-        count += first != std::string::npos && line[first] != '#';
-    }
-    return count;
-}
-
 TEST(EndToEnd, TheViewerListsTheBundledDemoAccountFromTheRealServer)
 {
     std::string catalog = PRODUCTS_SAMPLE_CATALOG;
@@ -105,12 +33,12 @@ TEST(EndToEnd, TheViewerListsTheBundledDemoAccountFromTheRealServer)
 
     std::string folder = MakeScratchFolder("e2e");
     ASSERT_TRUE(CopyRuntimeInto(folder));
-    Child server;
+    ChildProcess server;
     ASSERT_TRUE(StartWithOutput("\"" + folder + "feed-server.exe\" --catalog \"" + catalog + "\" --address " +
                                     ServerAddressText,
-                                folder, &server));
+                                folder.c_str(), &server));
     std::string log;
-    const bool listening = ReadUntil(&server, "listening on", &log, ServerStartMs);
+    const bool listening = ReadOutputUntil(&server, "listening on", &log, ServerStartMs);
     if (!listening) {
         // A server that never said it listens may still be running; it must not outlive the test.
         EndChild(&server);
@@ -133,7 +61,7 @@ TEST(EndToEnd, TheViewerListsTheBundledDemoAccountFromTheRealServer)
     HWND list = GetDlgItem(window, 105);
     EXPECT_EQ(expectedRows, (int)SendMessageA(list, LVM_GETITEMCOUNT, 0, 0));
     // The server logged the viewer's request for the demo account, and its answer.
-    EXPECT_TRUE(ReadUntil(&server, " feed demo ok ", &log, ServerLogMs)) << log;
+    EXPECT_TRUE(ReadOutputUntil(&server, " feed demo ok ", &log, ServerLogMs)) << log;
 
     PostMessageA(window, WM_CLOSE, 0, 0);
     EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(viewer.hProcess, 15000));
@@ -165,57 +93,10 @@ Installation FindInstallation(const std::string& scratch)
     return { scratch, PRODUCTS_SAMPLE_CATALOG };
 }
 
-void PressKey(WORD key)
-{
-    INPUT inputs[2] = {};
-    inputs[0].type = inputs[1].type = INPUT_KEYBOARD;
-    inputs[0].ki.wVk = inputs[1].ki.wVk = key;
-    inputs[1].ki.dwFlags = KEYEVENTF_KEYUP;
-    SendInput(2, inputs, sizeof(INPUT));
-}
-
-void ClickAt(POINT at)
-{
-    int width = GetSystemMetrics(SM_CXSCREEN), height = GetSystemMetrics(SM_CYSCREEN);
-    INPUT inputs[3] = {};
-    for (INPUT& input : inputs) {
-        input.type = INPUT_MOUSE;
-        input.mi.dx = (at.x * 65535 + width / 2) / (width - 1);
-        input.mi.dy = (at.y * 65535 + height / 2) / (height - 1);
-    }
-    inputs[0].mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
-    inputs[1].mi.dwFlags = MOUSEEVENTF_LEFTDOWN | MOUSEEVENTF_ABSOLUTE;
-    inputs[2].mi.dwFlags = MOUSEEVENTF_LEFTUP | MOUSEEVENTF_ABSOLUTE;
-    SendInput(3, inputs, sizeof(INPUT));
-}
-
-// Polls find every 50 ms until it gives a window, for at most timeoutMs.
-HWND WaitFor(const std::function<HWND()>& find, int timeoutMs)
-{
-    for (int waited = 0;; waited += 50) {
-        HWND found = find();
-        if (found != nullptr || waited >= timeoutMs)
-            return found;
-        Sleep(50);
-    }
-}
-
 std::string ReadWholeFile(const std::string& path)
 {
     std::ifstream file(path, std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
-}
-
-// The first line of a list box of another process. Wine hands the ANSI text across as UTF-16, so
-// the wide message is the one that works there.
-std::string FirstListLine(HWND list)
-{
-    wchar_t text[512] = L"";
-    if (SendMessageW(list, LB_GETTEXTLEN, 0, 0) >= 511 || SendMessageW(list, LB_GETTEXT, 0, (LPARAM)text) < 0)
-        return "";
-    char narrow[1024] = "";
-    WideCharToMultiByte(1252, 0, text, -1, narrow, sizeof narrow, nullptr, nullptr);
-    return narrow;
 }
 
 // The page at address ("http://host:port/path"), fetched with a plain HTTP/1.0 GET.
@@ -244,18 +125,6 @@ std::string FetchPage(const std::string& address)
     return reply;
 }
 
-HWND FindOwnedWindow(const char* className, DWORD processId)
-{
-    HWND window = nullptr;
-    while ((window = FindWindowExA(nullptr, window, className, nullptr)) != nullptr) {
-        DWORD owner = 0;
-        GetWindowThreadProcessId(window, &owner);
-        if (owner == processId && IsWindowVisible(window))
-            return window;
-    }
-    return nullptr;
-}
-
 TEST(EndToEnd, TheLauncherStartsTheViewerAndAServerPageReachesTheBrowser)
 {
     KeepWinSockStarted();
@@ -268,12 +137,12 @@ TEST(EndToEnd, TheLauncherStartsTheViewerAndAServerPageReachesTheBrowser)
     for (HWND stray; (stray = FindWindowA("VarnelBrowsr", nullptr)) != nullptr;)
         SendMessageA(stray, WM_CLOSE, 0, 0);
 
-    Child server;
+    ChildProcess server;
     ASSERT_TRUE(StartWithOutput("\"" + installed.programs + "feed-server.exe\" --catalog \"" + installed.catalog +
                                     "\" --address " + address,
-                                scratch, &server));
+                                scratch.c_str(), &server));
     std::string log;
-    bool listening = ReadUntil(&server, "listening on", &log, ServerStartMs);
+    bool listening = ReadOutputUntil(&server, "listening on", &log, ServerStartMs);
     if (!listening)
         EndChild(&server);
     ASSERT_TRUE(listening) << log;
@@ -285,7 +154,7 @@ TEST(EndToEnd, TheLauncherStartsTheViewerAndAServerPageReachesTheBrowser)
     ASSERT_TRUE(CreateProcessA(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, scratch.c_str(),
                                &startup, &launcher));
     WaitForInputIdle(launcher.hProcess, 15000);
-    HWND host = WaitFor([&] { return FindOwnedWindow(LAUNCHER_CLASS_NAME, launcher.dwProcessId); }, 15000);
+    HWND host = WaitForWindow([&] { return FindOwnedWindow(LAUNCHER_CLASS_NAME, launcher.dwProcessId); }, 15000);
     ASSERT_NE(nullptr, host) << "the launcher's window did not appear";
 
     // The user's part: the server and the account, then Start.
@@ -293,8 +162,8 @@ TEST(EndToEnd, TheLauncherStartsTheViewerAndAServerPageReachesTheBrowser)
     SendDlgItemMessageA(host, IDC_ACCOUNT_ID, WM_SETTEXT, 0, (LPARAM) "demo");
     SendDlgItemMessageA(host, IDC_ACCOUNT_KEY, WM_SETTEXT, 0, (LPARAM) "demo");
     SendDlgItemMessageA(host, IDC_START, BM_CLICK, 0, 0);
-    HWND viewer = WaitFor([] { return FindWindowA("MainProd32WClass", "Harbor Street Home Goods Product's List"); },
-                          20000);
+    HWND viewer = WaitForWindow(
+        [] { return FindWindowA("MainProd32WClass", "Harbor Street Home Goods Product's List"); }, 20000);
     ASSERT_NE(nullptr, viewer) << "the viewer did not list the demo account";
     HWND list = GetDlgItem(viewer, 105);
     ASSERT_GT((int)SendMessageA(list, LVM_GETITEMCOUNT, 0, 0), 40);
@@ -306,10 +175,7 @@ TEST(EndToEnd, TheLauncherStartsTheViewerAndAServerPageReachesTheBrowser)
     GetWindowRect(list, &listRect);
     GetWindowRect((HWND)SendMessageA(list, LVM_GETHEADER, 0, 0), &headerRect);
     ClickAt(POINT{ listRect.left + 120, headerRect.bottom + 8 });
-    HWND menu = WaitFor([] {
-        HWND popup = FindWindowA("#32768", nullptr);
-        return popup != nullptr && IsWindowVisible(popup) ? popup : nullptr;
-    }, 10000);
+    HWND menu = WaitForWindow(VisiblePopup, 10000);
     ASSERT_NE(nullptr, menu) << "no link menu opened";
     PressKey(VK_DOWN);
     PressKey(VK_DOWN);
@@ -317,7 +183,7 @@ TEST(EndToEnd, TheLauncherStartsTheViewerAndAServerPageReachesTheBrowser)
 
     // The browser is not running: the viewer starts it by its bare name, tells the launcher, then hands over.
     const std::string expected = std::string("http://") + address + ":1360/p/oak-dining-chair^demo^demo";
-    HWND browser = WaitFor([] { return FindWindowA("VarnelBrowsr", nullptr); }, 20000);
+    HWND browser = WaitForWindow([] { return FindWindowA("VarnelBrowsr", nullptr); }, 20000);
     ASSERT_NE(nullptr, browser) << "the companion browser was not started";
     std::string opened;
     for (int waited = 0; waited < 15000 && opened.find('\n') == std::string::npos; waited += 100) {
@@ -325,10 +191,10 @@ TEST(EndToEnd, TheLauncherStartsTheViewerAndAServerPageReachesTheBrowser)
         opened = ReadWholeFile(record);
     }
     EXPECT_EQ("open " + expected + "\n", opened);
-    EXPECT_EQ(expected, FirstListLine(GetDlgItem(browser, 1011))) << "the browser's history";
+    EXPECT_EQ(expected, ListBoxLine(GetDlgItem(browser, 1011), 0)) << "the browser's history";
     HWND notices = GetDlgItem(host, IDC_NOTICES);
     EXPECT_EQ(1, (int)SendMessageA(notices, LB_GETCOUNT, 0, 0)) << "the launcher lists the viewer's notice";
-    EXPECT_NE(std::string::npos, FirstListLine(notices).find("browser"));
+    EXPECT_NE(std::string::npos, ListBoxLine(notices, 0).find("browser"));
 
     // The address the browser got is the product's page on the feed server.
     std::string page = FetchPage(expected);

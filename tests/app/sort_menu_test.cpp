@@ -11,7 +11,6 @@
 #include <string>
 #include <vector>
 
-#include "app/launch_args.h"
 #include "app/menus.h"
 #include "app/products_window.h"
 #include "chrome/popup_menu.h"
@@ -19,6 +18,8 @@
 #include "feed/product_list.h"
 #include "listview/product_list_view.h"
 #include "listview/sorting.h"
+#include "viewer_window.h"
+#include "win_input.h"
 #include "win_test_support.h"
 
 namespace {
@@ -28,113 +29,11 @@ HINSTANCE Instance()
     return GetModuleHandleA(nullptr);
 }
 
-// Moves the pointer to a screen point and clicks the left button there.
-void ClickAt(POINT at)
-{
-    int width = GetSystemMetrics(SM_CXSCREEN), height = GetSystemMetrics(SM_CYSCREEN);
-    INPUT inputs[3] = {};
-    for (INPUT& input : inputs) {
-        input.type = INPUT_MOUSE;
-        input.mi.dx = (at.x * 65535 + width / 2) / (width - 1);
-        input.mi.dy = (at.y * 65535 + height / 2) / (height - 1);
-    }
-    inputs[0].mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
-    inputs[1].mi.dwFlags = MOUSEEVENTF_LEFTDOWN | MOUSEEVENTF_ABSOLUTE;
-    inputs[2].mi.dwFlags = MOUSEEVENTF_LEFTUP | MOUSEEVENTF_ABSOLUTE;
-    SendInput(3, inputs, sizeof(INPUT));
-}
-
-void PressKey(WORD key)
-{
-    INPUT inputs[2] = {};
-    inputs[0].type = inputs[1].type = INPUT_KEYBOARD;
-    inputs[0].ki.wVk = inputs[1].ki.wVk = key;
-    inputs[1].ki.dwFlags = KEYEVENTF_KEYUP;
-    SendInput(2, inputs, sizeof(INPUT));
-}
-
-// The visible popup menu window, or null once none is up within timeoutMs.
-HWND WaitForPopup(int timeoutMs)
-{
-    for (int waited = 0; waited <= timeoutMs; waited += 20) {
-        HWND popup = FindWindowA("#32768", nullptr);
-        if (popup != nullptr && IsWindowVisible(popup))
-            return popup;
-        Sleep(20);
-    }
-    return nullptr;
-}
-
-bool WaitForNoPopup(int timeoutMs)
-{
-    for (int waited = 0; waited <= timeoutMs; waited += 20) {
-        HWND popup = FindWindowA("#32768", nullptr);
-        if (popup == nullptr || !IsWindowVisible(popup))
-            return true;
-        Sleep(20);
-    }
-    return false;
-}
-
-// What the input thread saw of one shown menu.
-struct SeenMenu {
-    bool shown = false;
-    RECT rect = {};
-    int items = 0;
-    UINT ids[2] = {};
-    UINT types[2] = {};
-    ULONG_PTR data[2] = {};
-};
-
-SeenMenu ReadPopup(HWND popup)
-{
-    SeenMenu seen;
-    seen.shown = true;
-    GetWindowRect(popup, &seen.rect);
-    HMENU menu = (HMENU)SendMessageA(popup, MN_GETHMENU, 0, 0);
-    seen.items = GetMenuItemCount(menu);
-    for (int i = 0; i < 2 && i < seen.items; ++i) {
-        MENUITEMINFOA info = {};
-        info.cbSize = sizeof info;
-        info.fMask = MIIM_ID | MIIM_FTYPE | MIIM_DATA;
-        GetMenuItemInfoA(menu, (UINT)i, TRUE, &info);
-        seen.ids[i] = info.wID;
-        seen.types[i] = info.fType;
-        seen.data[i] = info.dwItemData;
-    }
-    return seen;
-}
-
-DWORD WINAPI RunScript(LPVOID script)
-{
-    (*(const std::function<void()>*)script)();
-    return 0;
-}
-
-// Runs script on its own thread while this thread pumps messages, as the real program's loop would.
-void RunInput(const std::function<void()>& script)
-{
-    HANDLE thread = CreateThread(nullptr, 0, RunScript, (LPVOID)&script, 0, nullptr);
-    ASSERT_NE(nullptr, thread);
-    while (MsgWaitForMultipleObjects(1, &thread, FALSE, 30000, QS_ALLINPUT) == WAIT_OBJECT_0 + 1)
-        PumpMessages();
-    EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(thread, 0)) << "the input script did not finish";
-    CloseHandle(thread);
-}
-
-struct SortMenuTest : ::testing::Test {
-    HWND window = nullptr;
-    HWND list = nullptr;
-
+struct SortMenuTest : ::testing::Test, ViewerWindow {
     void SetUp() override
     {
-        // Nothing listens there: the window's own fetch is refused at once and leaves it empty.
-        ParseLaunchArgs("127.0.0.70^^#", &TheLaunchArgs);
-        ASSERT_TRUE(RegisterProductsClass(Instance()));
-        window = CreateProductsWindow(Instance(), SW_SHOWNORMAL);
-        ASSERT_NE(nullptr, window);
+        ASSERT_NO_FATAL_FAILURE(OpenViewerWindow("127.0.0.70^^#"));
         SetForegroundWindow(window);
-        list = GetDlgItem(window, IDC_PRODUCT_LIST);
         AppendProduct(1, "banana", 1110, "2.50", 978, "", "");
         AppendProduct(1, "Apple", 1110, "10", 840, "", "");
         AppendProduct(1, "cherry", 1110, "1,000.00", 840, "", "");
@@ -144,32 +43,41 @@ struct SortMenuTest : ::testing::Test {
         PumpMessages();
     }
 
-    void TearDown() override
-    {
-        if (IsWindow(window))
-            DestroyWindow(window);
-        PumpMessages();
-        FreeProducts();
-        UnregisterClassA(ProductsClassName, Instance());
-    }
+    void TearDown() override { CloseViewerWindow(); }
 
-    // The screen point in the middle of a column's header.
-    POINT HeaderPoint(int column)
-    {
-        HWND header = (HWND)SendMessageA(list, LVM_GETHEADER, 0, 0);
-        RECT item = {};
-        SendMessageA(header, HDM_GETITEMRECT, column, (LPARAM)&item);
-        POINT at = { (item.left + item.right) / 2, (item.top + item.bottom) / 2 };
-        ClientToScreen(header, &at);
-        return at;
-    }
-
+    // A column's header item, in the header's client coordinates.
     RECT HeaderItem(int column)
     {
         HWND header = (HWND)SendMessageA(list, LVM_GETHEADER, 0, 0);
         RECT item = {};
         SendMessageA(header, HDM_GETITEMRECT, column, (LPARAM)&item);
         return item;
+    }
+
+    // The screen point in the middle of a column's header.
+    POINT HeaderPoint(int column)
+    {
+        RECT item = HeaderItem(column);
+        POINT at = { (item.left + item.right) / 2, (item.top + item.bottom) / 2 };
+        ClientToScreen((HWND)SendMessageA(list, LVM_GETHEADER, 0, 0), &at);
+        return at;
+    }
+
+    // Clicks a column's header through real input, reads the menu that opens and dismisses it.
+    SeenMenu PeekAtMenu(int column)
+    {
+        POINT header = HeaderPoint(column);
+        SeenMenu seen;
+        RunInput([&] {
+            ClickAt(header);
+            HWND popup = WaitForPopup(5000);
+            if (popup == nullptr)
+                return;
+            seen = ReadPopup(popup);
+            PressKey(VK_ESCAPE);
+            WaitForNoPopup(5000);
+        });
+        return seen;
     }
 
     std::vector<std::string> Names()
@@ -186,17 +94,7 @@ struct SortMenuTest : ::testing::Test {
 
 TEST_F(SortMenuTest, AHeaderClickOpensTheTwoOwnerDrawnItemsJustBelowTheHeader)
 {
-    POINT header = HeaderPoint(1);
-    SeenMenu seen;
-    RunInput([&] {
-        ClickAt(header);
-        HWND popup = WaitForPopup(5000);
-        if (popup == nullptr)
-            return;
-        seen = ReadPopup(popup);
-        PressKey(VK_ESCAPE);
-        WaitForNoPopup(5000);
-    });
+    SeenMenu seen = PeekAtMenu(1);
     ASSERT_TRUE(seen.shown) << "no menu opened under the Product header";
     POINT expected = SortMenuPoint(window, HeaderItem(1));
     EXPECT_EQ(expected.x, seen.rect.left);
@@ -221,17 +119,7 @@ TEST_F(SortMenuTest, AHeaderClickOpensTheTwoOwnerDrawnItemsJustBelowTheHeader)
 TEST_F(SortMenuTest, EveryHeaderOpensItsMenuUnderItself)
 {
     for (int column = 0; column < 6; ++column) {
-        POINT header = HeaderPoint(column);
-        SeenMenu seen;
-        RunInput([&] {
-            ClickAt(header);
-            HWND popup = WaitForPopup(5000);
-            if (popup == nullptr)
-                return;
-            seen = ReadPopup(popup);
-            PressKey(VK_ESCAPE);
-            WaitForNoPopup(5000);
-        });
+        SeenMenu seen = PeekAtMenu(column);
         ASSERT_TRUE(seen.shown) << "column " << column;
         POINT expected = SortMenuPoint(window, HeaderItem(column));
         EXPECT_EQ(expected.x, seen.rect.left) << "column " << column;

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "win_input.h"
 #include "win_test_support.h"
 
 namespace {
@@ -58,17 +59,7 @@ std::vector<HWND> BrowserWindows()
 
 HWND WaitForBrowserWindow(DWORD processId, int timeoutMs)
 {
-    for (int waited = 0;; waited += 50) {
-        for (HWND window : BrowserWindows()) {
-            DWORD owner = 0;
-            GetWindowThreadProcessId(window, &owner);
-            if (owner == processId && IsWindowVisible(window))
-                return window;
-        }
-        if (waited >= timeoutMs)
-            return nullptr;
-        Sleep(50);
-    }
+    return WaitForWindow([&] { return FindOwnedWindow(BrowserClass, processId); }, timeoutMs);
 }
 
 // A browser left over by an earlier, broken run would take this run's addresses for itself.
@@ -145,27 +136,15 @@ HWND OpenAgainButton(HWND window)
     return FindWindowExA(window, nullptr, "Button", "Open again");
 }
 
-// The list box's lines, read from the other process and given back in code page 1252. Wine 8 hands
-// the ANSI LB_GETTEXT's reply over from another process as UTF-16, twice the bytes the caller made
-// room for; the wide message is right everywhere.
+// The list box's lines, read from the other process and given back in code page 1252.
 Lines HistoryLines(HWND window)
 {
     HWND list = HistoryList(window);
     Lines lines;
     int count = (int)SendMessageW(list, LB_GETCOUNT, 0, 0);
-    for (int i = 0; i < count; ++i) {
-        int length = (int)SendMessageW(list, LB_GETTEXTLEN, i, 0);
-        if (length < 0)
-            break;
-        std::wstring wide(length + 1, L'\0');
-        int got = (int)SendMessageW(list, LB_GETTEXT, i, (LPARAM)&wide[0]);
-        if (got < 0 || got > length)
-            break;
-        std::string text(got * 2 + 1, '\0');
-        int bytes = WideCharToMultiByte(1252, 0, wide.c_str(), got, &text[0], (int)text.size(), nullptr, nullptr);
-        text.resize(bytes);
+    std::string text;
+    for (int i = 0; i < count && ReadListBoxLine(list, i, &text); ++i)
         lines.push_back(text);
-    }
     return lines;
 }
 
@@ -185,17 +164,6 @@ template <class Condition> bool WaitUntil(Condition done, int timeoutMs = 5000)
     return true;
 }
 
-INPUT MouseInput(POINT at, DWORD flags)
-{
-    int width = GetSystemMetrics(SM_CXSCREEN), height = GetSystemMetrics(SM_CYSCREEN);
-    INPUT input = {};
-    input.type = INPUT_MOUSE;
-    input.mi.dx = (at.x * 65535 + width / 2) / (width - 1);
-    input.mi.dy = (at.y * 65535 + height / 2) / (height - 1);
-    input.mi.dwFlags = flags | MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
-    return input;
-}
-
 // A real left click at a point of control's client area.
 void ClickAt(HWND control, int x, int y)
 {
@@ -210,27 +178,6 @@ void ClickMiddle(HWND control)
     RECT client;
     GetClientRect(control, &client);
     ClickAt(control, client.right / 2, client.bottom / 2);
-}
-
-void TypeText(const char* text)
-{
-    for (const char* c = text; *c != '\0'; ++c) {
-        INPUT keys[2] = {};
-        keys[0].type = keys[1].type = INPUT_KEYBOARD;
-        keys[0].ki.wScan = keys[1].ki.wScan = (WORD)(unsigned char)*c;
-        keys[0].ki.dwFlags = KEYEVENTF_UNICODE;
-        keys[1].ki.dwFlags = KEYEVENTF_UNICODE | KEYEVENTF_KEYUP;
-        SendInput(2, keys, sizeof(INPUT));
-    }
-}
-
-void PressKey(WORD key)
-{
-    INPUT keys[2] = {};
-    keys[0].type = keys[1].type = INPUT_KEYBOARD;
-    keys[0].ki.wVk = keys[1].ki.wVk = key;
-    keys[1].ki.dwFlags = KEYEVENTF_KEYUP;
-    SendInput(2, keys, sizeof(INPUT));
 }
 
 // The window with the keyboard focus in another process's thread.

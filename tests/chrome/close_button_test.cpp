@@ -13,13 +13,14 @@
 #include <string>
 #include <vector>
 
-#include "app/launch_args.h"
 #include "app/products_window.h"
 #include "chrome/close_button.h"
 #include "common/look.h"
 #include "feed/product_list.h"
 #include "listview/product_list_view.h"
 #include "gdi_count.h"
+#include "viewer_window.h"
+#include "win_input.h"
 #include "win_test_support.h"
 
 namespace {
@@ -477,24 +478,6 @@ TEST(CloseButtonDrawing, AThousandDrawingsLeaveNoGdiObjectBehind)
 
 // ---- The real button in a real Products window
 
-// One mouse event at a screen point, in the absolute coordinates a mouse driver gives.
-INPUT MouseInput(POINT at, DWORD flags)
-{
-    int width = GetSystemMetrics(SM_CXSCREEN), height = GetSystemMetrics(SM_CYSCREEN);
-    INPUT input = {};
-    input.type = INPUT_MOUSE;
-    input.mi.dx = (at.x * 65535 + width / 2) / (width - 1);
-    input.mi.dy = (at.y * 65535 + height / 2) / (height - 1);
-    input.mi.dwFlags = flags | MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
-    return input;
-}
-
-void MouseTo(POINT at, DWORD flags = 0)
-{
-    INPUT input = MouseInput(at, flags);
-    SendInput(1, &input, sizeof input);
-}
-
 // Pumps this thread's messages until done() holds or timeoutMs passes; notes a WM_QUIT and its code.
 struct Pump {
     bool quit = false;
@@ -502,19 +485,7 @@ struct Pump {
 
     bool Until(const std::function<bool()>& done, int timeoutMs)
     {
-        DWORD start = GetTickCount();
-        for (;;) {
-            int code = -1;
-            if (PumpMessages(&code)) {
-                quit = true;
-                quitCode = code;
-            }
-            if (done())
-                return true;
-            if ((int)(GetTickCount() - start) >= timeoutMs)
-                return false;
-            MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
-        }
+        return PumpUntil(done, timeoutMs, &quit, &quitCode);
     }
 
     void For(int ms)
@@ -523,33 +494,21 @@ struct Pump {
     }
 };
 
-struct CloseButtonWindow : ::testing::Test {
-    HWND window = nullptr;
+struct CloseButtonWindow : ::testing::Test, ViewerWindow {
     HWND button = nullptr;
 
     void SetUp() override
     {
-        // Nothing listens there: the window's own fetch is refused at once and leaves it empty.
-        ParseLaunchArgs("127.0.0.71^^#", &TheLaunchArgs);
-        ASSERT_TRUE(RegisterProductsClass(Instance()));
-        window = CreateProductsWindow(Instance(), SW_SHOWNORMAL);
-        ASSERT_NE(nullptr, window);
+        ASSERT_NO_FATAL_FAILURE(OpenViewerWindow("127.0.0.71^^#"));
         SetForegroundWindow(window);
         button = GetDlgItem(window, 201);
         ASSERT_NE(nullptr, button);
         AppendProduct(1, "Oak chair", 1110, "49.50", 840, "shop.example/oak", "item-1");
-        ASSERT_EQ(1, FillProductListView(GetDlgItem(window, IDC_PRODUCT_LIST)));
+        ASSERT_EQ(1, FillProductListView(list));
         PumpMessages();
     }
 
-    void TearDown() override
-    {
-        if (IsWindow(window))
-            DestroyWindow(window);
-        PumpMessages();
-        FreeProducts();
-        UnregisterClassA(ProductsClassName, Instance());
-    }
+    void TearDown() override { CloseViewerWindow(); }
 
     POINT ButtonCentre()
     {

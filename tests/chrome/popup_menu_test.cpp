@@ -17,6 +17,7 @@
 #include "chrome/menu_rules.h"
 #include "chrome/popup_menu.h"
 #include "gdi_count.h"
+#include "win_input.h"
 #include "win_test_support.h"
 
 namespace {
@@ -1057,27 +1058,6 @@ TEST_F(PopupMenuBuild, NoPopupMeansNoMenuAndNoItems)
 
 // ---- A real menu, shown
 
-// The visible popup menu window, or null if none came within timeoutMs.
-HWND WaitForPopup(int timeoutMs)
-{
-    for (int waited = 0; waited <= timeoutMs; waited += 20) {
-        HWND popup = FindWindowA("#32768", nullptr);
-        if (popup != nullptr && IsWindowVisible(popup))
-            return popup;
-        Sleep(20);
-    }
-    return nullptr;
-}
-
-void PressKey(WORD key)
-{
-    INPUT inputs[2] = {};
-    inputs[0].type = inputs[1].type = INPUT_KEYBOARD;
-    inputs[0].ki.wVk = inputs[1].ki.wVk = key;
-    inputs[1].ki.dwFlags = KEYEVENTF_KEYUP;
-    SendInput(2, inputs, sizeof(INPUT));
-}
-
 struct ShownMenu {
     bool shown = false;
     bool selected = false;
@@ -1101,7 +1081,7 @@ DWORD WINAPI ChooseFirstItem(LPVOID parameter)
             Sleep(20);
     }
     // Whatever happened, the menu's loop must end for the test to go on.
-    if (FindWindowA("#32768", nullptr) != nullptr && IsWindowVisible(FindWindowA("#32768", nullptr)))
+    if (VisiblePopup() != nullptr)
         EndMenu();
     return 0;
 }

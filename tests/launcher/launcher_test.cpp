@@ -20,6 +20,7 @@
 #include "app/launch_args.h"
 #include "companions/launcher/launcher_controls.h"
 #include "links/link_menu.h"
+#include "win_input.h"
 #include "win_test_support.h"
 
 namespace {
@@ -152,19 +153,7 @@ struct LauncherRun {
 // only once its controls are made and its fields filled.
 HWND FindLauncherWindow(DWORD processId, DWORD timeoutMs)
 {
-    const DWORD start = GetTickCount();
-    for (;;) {
-        for (HWND window = FindWindowExA(nullptr, nullptr, HostClassName, nullptr); window != nullptr;
-             window = FindWindowExA(nullptr, window, HostClassName, nullptr)) {
-            DWORD owner = 0;
-            GetWindowThreadProcessId(window, &owner);
-            if (owner == processId && IsWindowVisible(window))
-                return window;
-        }
-        if (GetTickCount() - start >= timeoutMs)
-            return nullptr;
-        Sleep(20);
-    }
+    return WaitForWindow([&] { return FindOwnedWindow(HostClassName, processId); }, (int)timeoutMs, 20);
 }
 
 bool StartLauncher(const std::string& folder, const std::string& startIn, LauncherRun* run)
@@ -482,20 +471,6 @@ int NoticeSecond(const std::string& line)
     return (int)(hour * 3600 + minute * 60 + second);
 }
 
-std::string ListItem(HWND list, int index)
-{
-    // LB_GETTEXT is carried across processes, but Wine hands the ANSI call the Unicode text
-    // unconverted; the Unicode call is right on Windows and Wine alike.
-    LRESULT length = SendMessageW(list, LB_GETTEXTLEN, index, 0);
-    if (length == LB_ERR || length > 255)
-        return "";
-    WCHAR wide[256] = L"";
-    SendMessageW(list, LB_GETTEXT, index, (LPARAM)wide);
-    char text[256] = "";
-    WideCharToMultiByte(CP_ACP, 0, wide, -1, text, sizeof text, nullptr, nullptr);
-    return text;
-}
-
 bool WaitForCount(HWND list, int count)
 {
     const DWORD start = GetTickCount();
@@ -521,7 +496,7 @@ TEST_F(LauncherTest, ListsTheViewersNoticesWithTheirLocalTimeNewestFirst)
     PostMessageA(run_.window, WM_COMMAND, HOST_BROWSER_STARTED, 0);
     ASSERT_TRUE(WaitForCount(list, 1));
     GetLocalTime(&after);
-    std::string first = ListItem(list, 0);
+    std::string first = ListBoxLine(list, 0);
     int firstSecond = NoticeSecond(first);
     ASSERT_NE(-1, firstSecond) << "'" << first << "'";
     EXPECT_TRUE(Between(firstSecond, SecondOfDay(before), SecondOfDay(after))) << first;
@@ -537,11 +512,11 @@ TEST_F(LauncherTest, ListsTheViewersNoticesWithTheirLocalTimeNewestFirst)
     PostMessageA(run_.window, WM_COMMAND, HOST_BROWSER_STARTED, 0);
     ASSERT_TRUE(WaitForCount(list, 2));
     GetLocalTime(&after);
-    std::string newest = ListItem(list, 0);
+    std::string newest = ListBoxLine(list, 0);
     int newestSecond = NoticeSecond(newest);
     ASSERT_NE(-1, newestSecond) << "'" << newest << "'";
     EXPECT_TRUE(Between(newestSecond, SecondOfDay(now), SecondOfDay(after))) << newest;
-    EXPECT_EQ(first, ListItem(list, 1));
+    EXPECT_EQ(first, ListBoxLine(list, 1));
 }
 
 TEST_F(LauncherTest, RemembersTheServerAndAccountButNeverTheKey)
@@ -618,68 +593,6 @@ TEST(LauncherShellSearch, FindsABareProgramNameThroughPathFromAnotherFolder)
     RemoveTree(root);
 }
 
-// The feed server's standard output, read as it comes.
-struct Server {
-    PROCESS_INFORMATION process = {};
-    HANDLE output = nullptr;
-    std::string log;
-};
-
-bool StartServer(const std::string& commandLine, Server* server)
-{
-    SECURITY_ATTRIBUTES inherit = { sizeof inherit, nullptr, TRUE };
-    HANDLE writeEnd;
-    if (!CreatePipe(&server->output, &writeEnd, &inherit, 0))
-        return false;
-    SetHandleInformation(server->output, HANDLE_FLAG_INHERIT, 0);
-    STARTUPINFOA startup = {};
-    startup.cb = sizeof startup;
-    startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdOutput = writeEnd;
-    startup.hStdError = writeEnd;
-    std::string line = commandLine;
-    BOOL ok = CreateProcessA(nullptr, &line[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup,
-                             &server->process);
-    CloseHandle(writeEnd);
-    return ok;
-}
-
-// Reads the server's output until it holds text; false when the server ends or the deadline passes.
-bool ReadUntil(Server* server, const char* text, DWORD timeoutMs)
-{
-    const DWORD start = GetTickCount();
-    char buffer[256];
-    while (server->log.find(text) == std::string::npos) {
-        DWORD available = 0;
-        if (!PeekNamedPipe(server->output, nullptr, 0, nullptr, &available, nullptr))
-            return false;
-        if (available == 0) {
-            if (GetTickCount() - start >= timeoutMs)
-                return false;
-            Sleep(20);
-            continue;
-        }
-        DWORD got = 0;
-        if (!ReadFile(server->output, buffer, available < sizeof buffer ? available : sizeof buffer, &got, nullptr) ||
-            got == 0)
-            return false;
-        server->log.append(buffer, got);
-    }
-    return true;
-}
-
-void StopServer(Server* server)
-{
-    if (server->process.hProcess == nullptr)
-        return;
-    TerminateProcess(server->process.hProcess, 0);
-    WaitForSingleObject(server->process.hProcess, 10000);
-    CloseHandle(server->process.hThread);
-    CloseHandle(server->process.hProcess);
-    CloseHandle(server->output);
-    *server = Server();
-}
-
 // The viewer a launcher started: its only child.
 DWORD ChildOf(DWORD parent)
 {
@@ -692,17 +605,6 @@ DWORD ChildOf(DWORD parent)
             child = entry.th32ProcessID;
     CloseHandle(snapshot);
     return child;
-}
-
-int CatalogProducts(const std::string& path)
-{
-    std::ifstream file(path);
-    int count = 0;
-    for (std::string line; std::getline(file, line);) {
-        size_t first = line.find_first_not_of(" \t\r");
-        count += first != std::string::npos && line[first] != '#';
-    }
-    return count;
 }
 
 // The whole chain on one machine: the real launcher of the build's bin folder starts the real
@@ -723,12 +625,14 @@ TEST(LauncherEndToEnd, StartsTheRealViewerAgainstTheRealServer)
     environment.Set("APPDATA", roaming.c_str());
     environment.Set("LOCALAPPDATA", local.c_str());
 
-    Server server;
+    // The feed server, and what it has written so far.
+    ChildProcess server;
+    std::string log;
     LauncherRun run;
     HANDLE viewer = nullptr;
     // Everything started is ended on every way out.
     struct Cleanup {
-        Server* server;
+        ChildProcess* server;
         LauncherRun* run;
         HANDLE* viewer;
         std::string root;
@@ -739,15 +643,15 @@ TEST(LauncherEndToEnd, StartsTheRealViewerAgainstTheRealServer)
                 CloseHandle(*viewer);
             }
             StopLauncher(run);
-            StopServer(server);
+            EndChild(server);
             RemoveTree(root);
         }
     } cleanup = { &server, &run, &viewer, root };
 
-    ASSERT_TRUE(StartServer("\"" + RuntimeDirectory() + "feed-server.exe\" --catalog \"" + catalog +
-                                "\" --address " + address,
-                            &server));
-    ASSERT_TRUE(ReadUntil(&server, "listening on", 30000)) << server.log;
+    ASSERT_TRUE(StartWithOutput("\"" + RuntimeDirectory() + "feed-server.exe\" --catalog \"" + catalog +
+                                    "\" --address " + address,
+                                nullptr, &server));
+    ASSERT_TRUE(ReadOutputUntil(&server, "listening on", &log, 30000)) << log;
 
     ASSERT_TRUE(StartLauncher(RuntimeDirectory(), root, &run));
     std::string status = Start(run.window, address, "demo", "demo");
@@ -762,7 +666,7 @@ TEST(LauncherEndToEnd, StartsTheRealViewerAgainstTheRealServer)
     GetWindowTextA(window, title, sizeof title);
     EXPECT_STREQ("Harbor Street Home Goods Product's List", title);
     EXPECT_EQ(expectedRows, (int)SendMessageA(GetDlgItem(window, 105), LVM_GETITEMCOUNT, 0, 0));
-    EXPECT_TRUE(ReadUntil(&server, " feed demo ok ", 10000)) << server.log;
+    EXPECT_TRUE(ReadOutputUntil(&server, " feed demo ok ", &log, 10000)) << log;
     // The viewer ran, and spooled its feed, in the per-user folder the launcher made for it.
     EXPECT_TRUE(Exists(local + "\\Products"));
 

@@ -11,7 +11,6 @@
 #include <string>
 #include <vector>
 
-#include "app/launch_args.h"
 #include "app/menus.h"
 #include "app/products_window.h"
 #include "chrome/popup_menu.h"
@@ -19,6 +18,8 @@
 #include "feed/product_list.h"
 #include "links/link_menu.h"
 #include "listview/product_list_view.h"
+#include "viewer_window.h"
+#include "win_input.h"
 #include "win_test_support.h"
 
 namespace {
@@ -206,74 +207,14 @@ TEST(PrepareLinkMenu, GivesAnItemPerFieldInSlotsFromTwoWithTheirIconsAndCommands
     EXPECT_EQ(0, PrepareLinkMenu(&neither, "127.0.0.1", "a", "b", items));
 }
 
-// Clicks at a screen point through real input.
-void ClickAt(POINT at)
-{
-    int width = GetSystemMetrics(SM_CXSCREEN), height = GetSystemMetrics(SM_CYSCREEN);
-    INPUT inputs[3] = {};
-    for (INPUT& input : inputs) {
-        input.type = INPUT_MOUSE;
-        input.mi.dx = (at.x * 65535 + width / 2) / (width - 1);
-        input.mi.dy = (at.y * 65535 + height / 2) / (height - 1);
-    }
-    inputs[0].mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
-    inputs[1].mi.dwFlags = MOUSEEVENTF_LEFTDOWN | MOUSEEVENTF_ABSOLUTE;
-    inputs[2].mi.dwFlags = MOUSEEVENTF_LEFTUP | MOUSEEVENTF_ABSOLUTE;
-    SendInput(3, inputs, sizeof(INPUT));
-}
-
-HWND WaitForPopup(int timeoutMs)
-{
-    for (int waited = 0; waited <= timeoutMs; waited += 20) {
-        HWND popup = FindWindowA("#32768", nullptr);
-        if (popup != nullptr && IsWindowVisible(popup))
-            return popup;
-        Sleep(20);
-    }
-    return nullptr;
-}
-
-DWORD WINAPI RunScript(LPVOID script)
-{
-    (*(const std::function<void()>*)script)();
-    return 0;
-}
-
-// The menu runs a modal loop on this thread: the input comes from another while this one pumps.
-void RunInput(const std::function<void()>& script)
-{
-    HANDLE thread = CreateThread(nullptr, 0, RunScript, (LPVOID)&script, 0, nullptr);
-    ASSERT_NE(nullptr, thread);
-    while (MsgWaitForMultipleObjects(1, &thread, FALSE, 30000, QS_ALLINPUT) == WAIT_OBJECT_0 + 1)
-        PumpMessages();
-    EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(thread, 0)) << "the input script did not finish";
-    CloseHandle(thread);
-}
-
-struct SeenMenu {
-    bool shown = false;
-    RECT rect = {};
-    int items = 0;
-    UINT ids[2] = {};
-    ULONG_PTR data[2] = {};
-    RECT itemRects[2] = {};
-};
-
-struct LinkMenuTest : HandOffTest {
-    HWND window = nullptr;
-    HWND list = nullptr;
-
+struct LinkMenuTest : HandOffTest, ViewerWindow {
     void SetUp() override
     {
         HandOffTest::SetUp();
         // Nothing listens there: the fetch is refused at once, and this is the server address used.
-        ParseLaunchArgs("127.0.0.73^acct-5^k3y#", &TheLaunchArgs);
-        ASSERT_TRUE(RegisterProductsClass(Instance()));
-        window = CreateProductsWindow(Instance(), SW_SHOWNORMAL);
-        ASSERT_NE(nullptr, window);
+        ASSERT_NO_FATAL_FAILURE(OpenViewerWindow("127.0.0.73^acct-5^k3y#"));
         SetWindowPos(window, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
         SetForegroundWindow(window);
-        list = GetDlgItem(window, IDC_PRODUCT_LIST);
         AppendProduct(1, "Oak chair", 1110, "249.00", 840, "shop.example/chairs/oak", "oak-chair");
         AppendProduct(1, "Linen cover", 1310, "89", 826, "", "linen");
         AppendProduct(1, "Plain stool", 1110, "12", 840, "", "");
@@ -283,11 +224,7 @@ struct LinkMenuTest : HandOffTest {
 
     void TearDown() override
     {
-        if (IsWindow(window))
-            DestroyWindow(window);
-        PumpMessages();
-        FreeProducts();
-        UnregisterClassA(ProductsClassName, Instance());
+        CloseViewerWindow();
         HandOffTest::TearDown();
     }
 
@@ -315,33 +252,14 @@ struct LinkMenuTest : HandOffTest {
             HWND popup = WaitForPopup(waitMs);
             if (popup == nullptr)
                 return;
-            seen.shown = true;
-            GetWindowRect(popup, &seen.rect);
-            HMENU menu = (HMENU)SendMessageA(popup, MN_GETHMENU, 0, 0);
-            seen.items = GetMenuItemCount(menu);
-            for (int i = 0; i < seen.items && i < 2; ++i) {
-                MENUITEMINFOA info = {};
-                info.cbSize = sizeof info;
-                info.fMask = MIIM_ID | MIIM_DATA;
-                GetMenuItemInfoA(menu, (UINT)i, TRUE, &info);
-                seen.ids[i] = info.wID;
-                seen.data[i] = info.dwItemData;
-                GetMenuItemRect(nullptr, menu, (UINT)i, &seen.itemRects[i]);
-            }
+            seen = ReadPopup(popup);
             if (choose >= 0) {
                 const RECT& item = seen.itemRects[choose];
                 ClickAt(POINT{ (item.left + item.right) / 2, (item.top + item.bottom) / 2 });
             } else {
-                INPUT keys[2] = {};
-                keys[0].type = keys[1].type = INPUT_KEYBOARD;
-                keys[0].ki.wVk = keys[1].ki.wVk = VK_ESCAPE;
-                keys[1].ki.dwFlags = KEYEVENTF_KEYUP;
-                SendInput(2, keys, sizeof(INPUT));
+                PressKey(VK_ESCAPE);
             }
-            for (int waited = 0; waited < 5000 && FindWindowA("#32768", nullptr) != nullptr &&
-                                 IsWindowVisible(FindWindowA("#32768", nullptr));
-                 waited += 20)
-                Sleep(20);
+            WaitForNoPopup(5000);
         });
         // The expected corner: the click in the list, taken 8 pixels on as a point of the window.
         expectedCorner = LinkMenuPoint(window, inList.x, inList.y);

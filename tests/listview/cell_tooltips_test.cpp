@@ -15,21 +15,17 @@
 #include <string>
 #include <vector>
 
-#include "app/launch_args.h"
 #include "app/products_window.h"
 #include "companions/category/category_lookup.h"
 #include "companions/countries/money_lookup.h"
 #include "feed/product_list.h"
 #include "listview/cell_tooltips.h"
 #include "listview/product_list_view.h"
+#include "viewer_window.h"
+#include "win_input.h"
 #include "win_test_support.h"
 
 namespace {
-
-HINSTANCE Instance()
-{
-    return GetModuleHandleA(nullptr);
-}
 
 const char LongName[] = "Stainless steel kettle with a whistle and a folding handle for camping stoves, "
                         "open fires and gas rings";
@@ -50,37 +46,6 @@ std::string PriceTip(const char* price, int currency)
     return std::string(price) + " [" + func32_Get_MoneyNameL(currency) + "]";
 }
 
-INPUT MouseInput(POINT at, DWORD flags)
-{
-    int width = GetSystemMetrics(SM_CXSCREEN), height = GetSystemMetrics(SM_CYSCREEN);
-    INPUT input = {};
-    input.type = INPUT_MOUSE;
-    input.mi.dx = (at.x * 65535 + width / 2) / (width - 1);
-    input.mi.dy = (at.y * 65535 + height / 2) / (height - 1);
-    input.mi.dwFlags = flags | MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
-    return input;
-}
-
-void MouseTo(POINT at)
-{
-    INPUT input = MouseInput(at, 0);
-    SendInput(1, &input, sizeof input);
-}
-
-// Pumps this thread's messages (the tooltip's timers run on it) until done() holds or timeoutMs passes.
-bool PumpUntil(const std::function<bool()>& done, int timeoutMs)
-{
-    DWORD start = GetTickCount();
-    for (;;) {
-        PumpMessages();
-        if (done())
-            return true;
-        if ((int)(GetTickCount() - start) >= timeoutMs)
-            return false;
-        MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
-    }
-}
-
 std::string WindowText(HWND window)
 {
     char text[1024] = "";
@@ -88,21 +53,14 @@ std::string WindowText(HWND window)
     return text;
 }
 
-struct CellTooltips : ::testing::Test {
-    HWND window = nullptr;
-    HWND list = nullptr;
+struct CellTooltips : ::testing::Test, ViewerWindow {
     HWND button = nullptr;
     HWND tip = nullptr;
 
     void SetUp() override
     {
-        // Nothing listens there: the window's own fetch is refused at once and leaves it empty.
-        ParseLaunchArgs("127.0.0.72^^#", &TheLaunchArgs);
-        ASSERT_TRUE(RegisterProductsClass(Instance()));
-        window = CreateProductsWindow(Instance(), SW_SHOWNORMAL);
-        ASSERT_NE(nullptr, window);
+        ASSERT_NO_FATAL_FAILURE(OpenViewerWindow("127.0.0.72^^#"));
         SetForegroundWindow(window);
-        list = GetDlgItem(window, IDC_PRODUCT_LIST);
         button = GetDlgItem(window, IDC_CLOSE_BUTTON);
         tip = CellTooltip();
         ASSERT_NE(nullptr, list);
@@ -117,14 +75,7 @@ struct CellTooltips : ::testing::Test {
         PumpMessages();
     }
 
-    void TearDown() override
-    {
-        if (IsWindow(window))
-            DestroyWindow(window);
-        PumpMessages();
-        FreeProducts();
-        UnregisterClassA(ProductsClassName, Instance());
-    }
+    void TearDown() override { CloseViewerWindow(); }
 
     // The tool of one control, as the tooltip control holds it; false when it has no such tool.
     bool Tool(HWND control, TOOLINFOA* tool, std::string* text)
@@ -227,6 +178,18 @@ struct CellTooltips : ::testing::Test {
         SelectObject(dc, old);
         ReleaseDC(tip, dc);
         return extent;
+    }
+
+    // The tip shown now is control's tool, with text.
+    void ExpectCurrentTool(HWND control, const char* text)
+    {
+        TOOLINFOA current = {};
+        char buffer[256] = "";
+        current.cbSize = sizeof current;
+        current.lpszText = buffer;
+        ASSERT_TRUE(SendMessageA(tip, TTM_GETCURRENTTOOLA, 0, (LPARAM)&current));
+        EXPECT_EQ((UINT_PTR)control, current.uId);
+        EXPECT_STREQ(text, buffer);
     }
 
     // Rests the pointer on a point and waits for the tip window to show text there.
@@ -376,21 +339,27 @@ TEST_F(CellTooltips, StatusAndCellsOutsideTheTableGiveNoTip)
 
 // ---- Working a cell out again
 
+// Counts the tip texts set on the tooltip control from construction on, and keeps the last.
 struct UpdateCount {
     int updates = 0;
     std::string lastText;
+    MessageSpy spy;
+
+    explicit UpdateCount(HWND tip)
+        : spy(tip, [this](UINT message, WPARAM, LPARAM lParam) {
+              if (message == TTM_UPDATETIPTEXTA) {
+                  ++updates;
+                  const TOOLINFOA* tool = (const TOOLINFOA*)lParam;
+                  lastText = tool->lpszText != nullptr && !IS_INTRESOURCE(tool->lpszText) ? tool->lpszText : "";
+              }
+          })
+    {
+    }
 };
 
 TEST_F(CellTooltips, AShownTipsCellIsNotWorkedOutAgain)
 {
-    UpdateCount seen;
-    MessageSpy spy(tip, [&](UINT message, WPARAM, LPARAM lParam) {
-        if (message == TTM_UPDATETIPTEXTA) {
-            ++seen.updates;
-            const TOOLINFOA* tool = (const TOOLINFOA*)lParam;
-            seen.lastText = tool->lpszText != nullptr && !IS_INTRESOURCE(tool->lpszText) ? tool->lpszText : "";
-        }
-    });
+    UpdateCount seen(tip);
     SetColumnWidth(1, StringWidth(LongName) / 2);
     UpdateCellTooltip(window, 1, 1);
     ASSERT_EQ(1, seen.updates);
@@ -426,14 +395,7 @@ TEST_F(CellTooltips, AShownTipsCellIsNotWorkedOutAgain)
 
 TEST_F(CellTooltips, ACellWithoutATipIsWorkedOutAgainEachTime)
 {
-    UpdateCount seen;
-    MessageSpy spy(tip, [&](UINT message, WPARAM, LPARAM lParam) {
-        if (message == TTM_UPDATETIPTEXTA) {
-            ++seen.updates;
-            const TOOLINFOA* tool = (const TOOLINFOA*)lParam;
-            seen.lastText = tool->lpszText != nullptr && !IS_INTRESOURCE(tool->lpszText) ? tool->lpszText : "";
-        }
-    });
+    UpdateCount seen(tip);
     for (int i = 1; i <= 3; ++i) {
         UpdateCellTooltip(window, 0, 0);
         EXPECT_EQ(i, seen.updates);
@@ -524,13 +486,7 @@ TEST_F(CellTooltips, RestingThePointerOnTheCloseButtonShowsItsTip)
     POINT centre = { (r.left + r.right) / 2, (r.top + r.bottom) / 2 };
     ASSERT_TRUE(RestAndWaitForTip(centre, "Cancel and Close."))
         << "shown " << IsWindowVisible(tip) << " with \"" << WindowText(tip) << "\"";
-    TOOLINFOA current = {};
-    char buffer[256] = "";
-    current.cbSize = sizeof current;
-    current.lpszText = buffer;
-    ASSERT_TRUE(SendMessageA(tip, TTM_GETCURRENTTOOLA, 0, (LPARAM)&current));
-    EXPECT_EQ((UINT_PTR)button, current.uId);
-    EXPECT_STREQ("Cancel and Close.", buffer);
+    ASSERT_NO_FATAL_FAILURE(ExpectCurrentTool(button, "Cancel and Close."));
     PointerAway();
 }
 
@@ -542,13 +498,7 @@ TEST_F(CellTooltips, TheRealPointerOnAClippedCellShowsTheHotCellsText)
     ASSERT_EQ("Oak chair", ListTip());
     ASSERT_TRUE(RestAndWaitForTip(CellCentre(0, 1), "Oak chair"))
         << "shown " << IsWindowVisible(tip) << " with \"" << WindowText(tip) << "\"";
-    TOOLINFOA current = {};
-    char buffer[256] = "";
-    current.cbSize = sizeof current;
-    current.lpszText = buffer;
-    ASSERT_TRUE(SendMessageA(tip, TTM_GETCURRENTTOOLA, 0, (LPARAM)&current));
-    EXPECT_EQ((UINT_PTR)list, current.uId);
-    EXPECT_STREQ("Oak chair", buffer);
+    ASSERT_NO_FATAL_FAILURE(ExpectCurrentTool(list, "Oak chair"));
     PointerAway();
 
     // A cell without a tip shows nothing when the pointer comes back.

@@ -8,45 +8,21 @@
 #include <string>
 #include <vector>
 
-#include "app/launch_args.h"
 #include "app/products_window.h"
 #include "companions/category/category_lookup.h"
 #include "companions/countries/money_lookup.h"
 #include "feed/product_list.h"
 #include "listview/list_rules.h"
 #include "listview/product_list_view.h"
+#include "viewer_window.h"
 #include "win_test_support.h"
 
 namespace {
 
-HINSTANCE Instance()
-{
-    return GetModuleHandleA(nullptr);
-}
+struct ListViewTest : ::testing::Test, ViewerWindow {
+    void SetUp() override { ASSERT_NO_FATAL_FAILURE(OpenViewerWindow("127.0.0.21^^#")); }
 
-struct ListViewTest : ::testing::Test {
-    HWND window = nullptr;
-    HWND list = nullptr;
-
-    void SetUp() override
-    {
-        // Nothing listens there: the window's own fetch is refused at once and leaves it empty.
-        ParseLaunchArgs("127.0.0.21^^#", &TheLaunchArgs);
-        ASSERT_TRUE(RegisterProductsClass(Instance()));
-        window = CreateProductsWindow(Instance(), SW_SHOWNORMAL);
-        ASSERT_NE(nullptr, window);
-        list = GetDlgItem(window, IDC_PRODUCT_LIST);
-        ASSERT_NE(nullptr, list);
-    }
-
-    void TearDown() override
-    {
-        if (IsWindow(window))
-            DestroyWindow(window);
-        PumpMessages();
-        FreeProducts();
-        UnregisterClassA(ProductsClassName, Instance());
-    }
+    void TearDown() override { CloseViewerWindow(); }
 
     std::string CellText(int item, int subitem, int capacity = 260)
     {

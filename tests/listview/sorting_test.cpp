@@ -12,7 +12,6 @@
 #include <string>
 #include <vector>
 
-#include "app/launch_args.h"
 #include "app/products_window.h"
 #include "companions/category/category_lookup.h"
 #include "feed/product_list.h"
@@ -20,6 +19,7 @@
 #include "listview/price.h"
 #include "listview/product_list_view.h"
 #include "listview/sorting.h"
+#include "viewer_window.h"
 #include "win_test_support.h"
 
 namespace {
@@ -34,40 +34,20 @@ int Sign(int value)
     return value > 0 ? 1 : value < 0 ? -1 : 0;
 }
 
-struct SortingTest : ::testing::Test {
-    HWND window = nullptr;
-    HWND list = nullptr;
-
+struct SortingTest : ::testing::Test, ViewerWindow {
     void SetUp() override
     {
-        // Nothing listens there: the window's own fetch is refused at once and leaves it empty.
-        ParseLaunchArgs("127.0.0.21^^#", &TheLaunchArgs);
-        ASSERT_TRUE(RegisterProductsClass(Instance()));
-        OpenWindow();
-    }
-
-    void TearDown() override
-    {
-        CloseWindow();
-        FreeProducts();
-        UnregisterClassA(ProductsClassName, Instance());
-    }
-
-    void OpenWindow()
-    {
-        window = CreateProductsWindow(Instance(), SW_SHOWNORMAL);
-        ASSERT_NE(nullptr, window);
-        list = GetDlgItem(window, IDC_PRODUCT_LIST);
-        ASSERT_NE(nullptr, list);
+        ASSERT_NO_FATAL_FAILURE(OpenViewerWindow("127.0.0.21^^#"));
         ASSERT_EQ(0, ItemCount());
     }
 
-    void CloseWindow()
+    void TearDown() override { CloseViewerWindow(); }
+
+    // A fresh window, with the launch arguments taken and the class registered before.
+    void OpenWindow()
     {
-        if (IsWindow(window))
-            DestroyWindow(window);
-        PumpMessages();
-        window = list = nullptr;
+        ASSERT_NO_FATAL_FAILURE(CreateViewerWindow());
+        ASSERT_EQ(0, ItemCount());
     }
 
     // A header click as the list view reports it to its parent.
@@ -132,7 +112,7 @@ TEST_F(SortingTest, ANewWindowHasNoColumnArmed)
 {
     ASSERT_TRUE(Click(2));
     ASSERT_EQ("2", Armed());
-    CloseWindow();
+    DestroyViewerWindow();
     UnregisterClassA(ProductsClassName, Instance());
     ASSERT_TRUE(RegisterProductsClass(Instance()));
     OpenWindow();

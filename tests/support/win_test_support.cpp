@@ -1,7 +1,10 @@
 // Shared helpers of the Windows test programs.
 #include "win_test_support.h"
 
+#include <fstream>
 #include <utility>
+
+#include "win_input.h"
 
 bool PumpMessages(int* quitCode)
 {
@@ -18,6 +21,25 @@ bool PumpMessages(int* quitCode)
         DispatchMessageA(&message);
     }
     return quit;
+}
+
+bool PumpUntil(const std::function<bool()>& done, int timeoutMs, bool* quit, int* quitCode)
+{
+    DWORD start = GetTickCount();
+    for (;;) {
+        int code = -1;
+        if (PumpMessages(&code)) {
+            if (quit != nullptr)
+                *quit = true;
+            if (quitCode != nullptr)
+                *quitCode = code;
+        }
+        if (done())
+            return true;
+        if ((int)(GetTickCount() - start) >= timeoutMs)
+            return false;
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
+    }
 }
 
 std::string TestDirectory()
@@ -78,34 +100,75 @@ bool CopyRuntimeInto(const std::string& folder)
     return ok;
 }
 
-struct WindowSearch {
-    DWORD processId;
-    HWND found;
-};
-
-static BOOL CALLBACK FindViewerWindow(HWND window, LPARAM lParam)
-{
-    WindowSearch* search = (WindowSearch*)lParam;
-    DWORD owner = 0;
-    GetWindowThreadProcessId(window, &owner);
-    char name[64];
-    if (owner == search->processId && GetClassNameA(window, name, sizeof name) &&
-        lstrcmpA(name, "MainProd32WClass") == 0 && IsWindowVisible(window)) {
-        search->found = window;
-        return FALSE;
-    }
-    return TRUE;
-}
-
 HWND WaitForViewerWindow(DWORD processId, int timeoutMs)
 {
-    WindowSearch search = { processId, nullptr };
-    for (int waited = 0;; waited += 50) {
-        EnumWindows(FindViewerWindow, (LPARAM)&search);
-        if (search.found != nullptr || waited >= timeoutMs)
-            return search.found;
-        Sleep(50);
+    return WaitForWindow([&] { return FindOwnedWindow("MainProd32WClass", processId); }, timeoutMs);
+}
+
+bool StartWithOutput(const std::string& commandLine, const char* folder, ChildProcess* child)
+{
+    SECURITY_ATTRIBUTES inherit = { sizeof inherit, nullptr, TRUE };
+    HANDLE writeEnd;
+    if (!CreatePipe(&child->output, &writeEnd, &inherit, 0))
+        return false;
+    SetHandleInformation(child->output, HANDLE_FLAG_INHERIT, 0);
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdOutput = writeEnd;
+    startup.hStdError = writeEnd;
+    std::string line = commandLine;
+    BOOL ok = CreateProcessA(nullptr, &line[0], nullptr, nullptr, TRUE, 0, nullptr, folder, &startup, &child->process);
+    CloseHandle(writeEnd);
+    return ok;
+}
+
+bool ReadOutputUntil(ChildProcess* child, const char* text, std::string* seen, DWORD timeoutMs)
+{
+    const DWORD start = GetTickCount();
+    char buffer[256];
+    while (seen->find(text) == std::string::npos) {
+        DWORD available = 0;
+        if (!PeekNamedPipe(child->output, nullptr, 0, nullptr, &available, nullptr))
+            return false; // the child closed its output: it has ended
+        if (available == 0) {
+            if (GetTickCount() - start >= timeoutMs) {
+                seen->append("\n[no more output within the deadline]");
+                return false;
+            }
+            Sleep(20);
+            continue;
+        }
+        DWORD got = 0;
+        if (!ReadFile(child->output, buffer, available < sizeof buffer ? available : sizeof buffer, &got, nullptr) ||
+            got == 0)
+            return false;
+        seen->append(buffer, got);
     }
+    return true;
+}
+
+void EndChild(ChildProcess* child)
+{
+    if (child->process.hProcess == nullptr)
+        return;
+    TerminateProcess(child->process.hProcess, 0);
+    WaitForSingleObject(child->process.hProcess, 10000);
+    CloseHandle(child->process.hThread);
+    CloseHandle(child->process.hProcess);
+    CloseHandle(child->output);
+    *child = ChildProcess();
+}
+
+int CatalogProducts(const std::string& path)
+{
+    std::ifstream file(path);
+    int count = 0;
+    for (std::string line; std::getline(file, line);) {
+        size_t first = line.find_first_not_of(" \t\r");
+        count += first != std::string::npos && line[first] != '#';
+    }
+    return count;
 }
 
 static const char SpyProp[] = "test.spy";

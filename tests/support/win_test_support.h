@@ -1,5 +1,6 @@
 // Helpers for the Windows test programs: message pumping, the build's folders, staging the viewer,
-// watching a window's messages, painting off screen and counting image list destroys.
+// child processes and their output, watching a window's messages, painting off screen and counting
+// image list destroys.
 #pragma once
 
 #include <windows.h>
@@ -11,6 +12,10 @@
 // Dispatches every queued message of this thread. Returns true when a WM_QUIT was among them and
 // stores its exit code.
 bool PumpMessages(int* quitCode = nullptr);
+
+// Pumps this thread's messages until done() holds or timeoutMs passes; false on the timeout. A WM_QUIT
+// among them sets *quit and stores its exit code in *quitCode, where given.
+bool PumpUntil(const std::function<bool()>& done, int timeoutMs, bool* quit = nullptr, int* quitCode = nullptr);
 
 // The folder holding this test program, with a trailing backslash.
 std::string TestDirectory();
@@ -27,6 +32,25 @@ bool CopyRuntimeInto(const std::string& folder);
 
 // Waits up to timeoutMs for the visible Products window of the given process; null if none came.
 HWND WaitForViewerWindow(DWORD processId, int timeoutMs);
+
+// A program started with its standard output and error on a pipe that this process reads.
+struct ChildProcess {
+    PROCESS_INFORMATION process = {};
+    HANDLE output = nullptr; // read end of the child's standard output
+};
+
+// Starts commandLine in folder (this process's own when null) with its output on the pipe.
+bool StartWithOutput(const std::string& commandLine, const char* folder, ChildProcess* child);
+
+// Reads the child's output into seen until it holds text; false when the child ends first or stays
+// silent past the deadline. The pipe is only read when it holds bytes, so a silent child cannot block.
+bool ReadOutputUntil(ChildProcess* child, const char* text, std::string* seen, DWORD timeoutMs);
+
+// Ends the child, if one was started, and closes its handles.
+void EndChild(ChildProcess* child);
+
+// Product lines of one account's catalog file of the feed server: every line but blanks and comments.
+int CatalogProducts(const std::string& path);
 
 // Sees every message a window receives before the window's own procedure does, from construction
 // until the spy or the window goes. One spy per window at a time.
