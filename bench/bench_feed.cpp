@@ -2,6 +2,7 @@
 #include "bench_feed.h"
 
 #include <stdio.h>
+#include <stdlib.h>
 
 #include <algorithm>
 
@@ -57,3 +58,11 @@ double Median(std::vector<double> times)
     return times[times.size() / 2];
 }
 
+
+std::vector<int> BenchSizes(int argc, char** argv, std::vector<int> defaults)
+{
+    std::vector<int> sizes;
+    for (int i = 1; i < argc; ++i)
+        sizes.push_back(atoi(argv[i]));
+    return sizes.empty() ? defaults : sizes;
+}

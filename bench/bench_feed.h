@@ -15,5 +15,8 @@ double NowMs();
 // Appends the products of MakeFeed(count) to the product list, as the viewer's parser would.
 void LoadProducts(int count);
 
+// The product counts named on the command line, or the benchmark's own when none are.
+std::vector<int> BenchSizes(int argc, char** argv, std::vector<int> defaults);
+
 // The middle value of some timings.
 double Median(std::vector<double> times);

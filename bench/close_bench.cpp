@@ -63,11 +63,7 @@ double TimeClose(const std::string& feed, int size)
 int main(int argc, char** argv)
 {
     KeepWinSockStarted();
-    std::vector<int> sizes;
-    for (int i = 1; i < argc; ++i)
-        sizes.push_back(atoi(argv[i]));
-    if (sizes.empty())
-        sizes = { 0, 32000, 200000 };
+    std::vector<int> sizes = BenchSizes(argc, argv, { 0, 32000, 200000 });
     const int runs = 3;
     printf("Closing the viewer under Wine: WM_CLOSE to the end of its process, median of %d runs (ms)\n", runs);
     printf("%8s %9s %12s\n", "products", "close", "over empty");

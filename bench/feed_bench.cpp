@@ -239,11 +239,7 @@ int main(int argc, char** argv)
         fflush(stdout);
         ExitProcess(0); // skip tearing down a full list view: it is not part of the data path
     }
-    std::vector<int> sizes;
-    for (int i = 1; i < argc; ++i)
-        sizes.push_back(atoi(argv[i]));
-    if (sizes.empty())
-        sizes = { 1000, 10000, 100000, 200000 };
+    std::vector<int> sizes = BenchSizes(argc, argv, { 1000, 10000, 100000, 200000 });
     const int runs = 5;
 
     printf("Data path under Wine: connect to filled list, median of %d runs (ms); memory grown (KB)\n", runs);

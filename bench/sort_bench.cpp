@@ -65,11 +65,7 @@ double TimeReferenceSort(HWND list, PFNLVCOMPARE compare)
 
 int main(int argc, char** argv)
 {
-    std::vector<int> sizes;
-    for (int i = 1; i < argc; ++i)
-        sizes.push_back(atoi(argv[i]));
-    if (sizes.empty())
-        sizes = { 10000, 100000, 200000 };
+    std::vector<int> sizes = BenchSizes(argc, argv, { 10000, 100000, 200000 });
 
     // Nothing listens at this address: the window's own fetch ends at once and the rows come from here.
     ParseLaunchArgs("127.0.0.34^bench^key#", &TheLaunchArgs);

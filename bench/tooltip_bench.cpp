@@ -44,11 +44,7 @@ template <class Cell> std::vector<double> TimeUpdates(HWND window, Cell cell)
 
 int main(int argc, char** argv)
 {
-    std::vector<int> sizes;
-    for (int i = 1; i < argc; ++i)
-        sizes.push_back(atoi(argv[i]));
-    if (sizes.empty())
-        sizes = { 1000, 20000, 200000 };
+    std::vector<int> sizes = BenchSizes(argc, argv, { 1000, 20000, 200000 });
 
     // Nothing listens at this address: the window's own fetch ends at once and the rows come from here.
     ParseLaunchArgs("127.0.0.35^bench^key#", &TheLaunchArgs);
