@@ -1,7 +1,7 @@
 // The viewer's single command-line argument, "<ServerHost>^<AccountId>^<AccountKey>#", split into fields.
 #pragma once
 
-#include "common/facts.h"
+#include "common/capacities.h"
 
 struct LaunchArgs {
     char commandLine[COMMAND_LINE_CAPACITY]; // the argument as received, cut to capacity

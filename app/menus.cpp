@@ -4,7 +4,7 @@
 #include <commctrl.h>
 
 #include "chrome/popup_menu.h"
-#include "common/facts.h"
+#include "common/control_ids.h"
 #include "common/look.h"
 #include "app/launch_args.h"
 #include "feed/feed_fetch.h"

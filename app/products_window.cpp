@@ -8,6 +8,9 @@
 #include "app/products_layout.h"
 #include "chrome/close_button.h"
 #include "chrome/popup_menu.h"
+#include "common/capacities.h"
+#include "common/contract.h"
+#include "common/control_ids.h"
 #include "common/look.h"
 #include "feed/feed_fetch.h"
 #include "feed/product_list.h"
@@ -16,7 +19,6 @@
 #include "listview/product_list_view.h"
 #include "listview/sorting.h"
 
-const char ProductsClassName[] = "MainProd32WClass";
 const char ProductsTitle[] = "   Products";
 
 static HWND productList; // the list view, control IDC_PRODUCT_LIST, from creation to teardown
@@ -220,7 +222,7 @@ BOOL RegisterProductsClass(HINSTANCE instance)
     windowClass.hInstance = instance;
     windowClass.hCursor = LoadCursor(nullptr, IDC_ARROW);
     windowClass.hbrBackground = TheLook().backgroundBrush;
-    windowClass.lpszClassName = ProductsClassName;
+    windowClass.lpszClassName = PRODUCTS_CLASS_NAME;
     if (RegisterClassA(&windowClass) == 0) {
         DeleteBackgroundBrush();
         CloseSkin();
@@ -232,7 +234,7 @@ BOOL RegisterProductsClass(HINSTANCE instance)
 HWND CreateProductsWindow(HINSTANCE instance, int showCommand)
 {
     SetLookInstance(instance);
-    HWND window = CreateWindowExA(WS_EX_TOOLWINDOW, ProductsClassName, ProductsTitle,
+    HWND window = CreateWindowExA(WS_EX_TOOLWINDOW, PRODUCTS_CLASS_NAME, ProductsTitle,
                                   WS_OVERLAPPED | WS_THICKFRAME, CW_USEDEFAULT, CW_USEDEFAULT, 630, 210,
                                   nullptr, nullptr, instance, nullptr);
     if (window == nullptr)

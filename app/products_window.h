@@ -5,9 +5,6 @@
 #include <windows.h>
 #include <commctrl.h>
 
-#include "common/facts.h"
-
-extern const char ProductsClassName[]; // "MainProd32WClass"
 extern const char ProductsTitle[];     // "   Products", the title until a feed names the list
 
 // Opens the skin, takes its colours and registers the window class with its background brush.

@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "common/contract.h"
 #include "win_test_support.h"
 
 namespace {
@@ -29,7 +30,7 @@ double TimeClose(const std::string& feed, int size)
     if (!StartServer(&server, BenchAddress, script))
         return -1;
     std::string folder = MakeScratchFolder("close");
-    std::string commandLine = "\"" + RuntimeDirectory() + "Vn_Products.exe\" " + BenchAddress + "^bench^key#";
+    std::string commandLine = "\"" + RuntimeDirectory() + VIEWER_PROGRAM "\" " + BenchAddress + "^bench^key#";
     STARTUPINFOA startup = {};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION process = {};

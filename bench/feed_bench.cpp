@@ -17,6 +17,7 @@
 
 #include "app/launch_args.h"
 #include "app/products_window.h"
+#include "common/control_ids.h"
 #include "companions/category/category_lookup.h"
 #include "companions/countries/money_lookup.h"
 #include "feed/feed_fetch.h"
@@ -65,7 +66,7 @@ Figures RunViewer()
     SOCKET sock = ConnectToServer(TheLaunchArgs.ServerHost);
     double connected = NowMs();
     SendRequest(sock, TheLaunchArgs.AccountId, TheLaunchArgs.AccountKey);
-    SpoolReply(sock, SpoolFileName);
+    SpoolReply(sock, SPOOL_FILE_NAME);
     closesocket(sock);
     double received = NowMs();
     char title[FEED_TITLE_CAPACITY];
@@ -118,7 +119,7 @@ Figures RunReference()
     sockaddr_in at = {};
     at.sin_family = AF_INET;
     at.sin_addr.s_addr = inet_addr(BenchAddress);
-    at.sin_port = htons(1360);
+    at.sin_port = htons(FEED_PORT);
     connect(sock, (sockaddr*)&at, sizeof at);
     double connected = NowMs();
     send(sock, "VNP,bench^key\r\n", 15, 0);

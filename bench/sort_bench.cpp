@@ -16,6 +16,7 @@
 
 #include "app/launch_args.h"
 #include "app/products_window.h"
+#include "common/control_ids.h"
 #include "feed/feed_format.h"
 #include "feed/product_list.h"
 #include "listview/product_list_view.h"

@@ -16,6 +16,8 @@
 
 #include "app/launch_args.h"
 #include "app/products_window.h"
+#include "common/contract.h"
+#include "common/control_ids.h"
 #include "feed/feed_format.h"
 #include "feed/product_list.h"
 #include "listview/cell_tooltips.h"
@@ -91,7 +93,7 @@ int main(int argc, char** argv)
         SendMessageA(list, LVM_DELETEALLITEMS, 0, 0);
         FreeProducts();
         DestroyWindow(window);
-        UnregisterClassA(ProductsClassName, instance);
+        UnregisterClassA(PRODUCTS_CLASS_NAME, instance);
     }
     return 0;
 }

@@ -1,7 +1,7 @@
 // The owner-drawn Close button.
 #include "chrome/close_button.h"
 
-#include "common/facts.h"
+#include "common/control_ids.h"
 
 HWND CreateCloseButton(HWND window, const Look& look)
 {

@@ -8,7 +8,6 @@
 #include "common/text.h"
 
 char ServerAddress[SERVER_ADDRESS_CAPACITY];
-const char SpoolFileName[] = "Pra.vnl";
 
 static const FetchLimits DefaultFetchLimits = { CONNECT_TIMEOUT_MS, REPLY_SILENCE_MS, REPLY_MAX_BYTES };
 static FetchLimits fetchLimits = DefaultFetchLimits; // the limits in force
@@ -17,7 +16,7 @@ static FetchLimits fetchLimits = DefaultFetchLimits; // the limits in force
 struct ConnectBlock {
     SOCKET sock;         // the stream socket to connect
     int connected;       // 1 once the worker starts, 0 when its connect failed
-    sockaddr_in address; // the server, port 1360
+    sockaddr_in address; // the server, on the feed port
     HANDLE doneEvent;    // auto-reset, unnamed: signalled when the connect call has returned
     int timeoutMs;       // time allowed for the connect
     HANDLE workerThread; // ended forcibly when the time runs out
@@ -105,7 +104,7 @@ SOCKET ConnectToServer(const char* host)
 bool SendRequest(SOCKET sock, const char* accountId, const char* accountKey)
 {
     char request[60];
-    size_t length = FormatText(request, sizeof request, "VNP,%s^%s\r\n", accountId, accountKey);
+    size_t length = FormatText(request, sizeof request, FEED_REQUEST_FORMAT, accountId, accountKey);
     return send(sock, request, (int)length, 0) != SOCKET_ERROR;
 }
 
@@ -147,7 +146,7 @@ bool FetchFeed(const char* host, const char* accountId, const char* accountKey)
         closesocket(sock);
         return false;
     }
-    bool spooled = SpoolReply(sock, SpoolFileName);
+    bool spooled = SpoolReply(sock, SPOOL_FILE_NAME);
     closesocket(sock);
     return spooled;
 }
@@ -155,14 +154,14 @@ bool FetchFeed(const char* host, const char* accountId, const char* accountKey)
 bool ReadSpoolFile(char* title, size_t titleCapacity, FeedOutcome* outcome)
 {
     // Text mode turns the stored CR LF back into LF and stops at byte 0x1A.
-    FILE* spool = fopen(SpoolFileName, "rt");
+    FILE* spool = fopen(SPOOL_FILE_NAME, "rt");
     if (spool == nullptr) {
-        remove(SpoolFileName);
+        remove(SPOOL_FILE_NAME);
         return false;
     }
     setvbuf(spool, nullptr, _IOFBF, SPOOL_BUFFER);
     *outcome = ReadFeed(spool, title, titleCapacity);
     fclose(spool);
-    remove(SpoolFileName);
+    remove(SPOOL_FILE_NAME);
     return true;
 }

@@ -1,18 +1,18 @@
 // Feed retrieval: networking start-up, the connect under a time limit, the request line, and the
-// reply spooled to "Pra.vnl" for the parser.
+// reply spooled to the spool file for the parser.
 #pragma once
 
 #include <winsock.h>
 #include <windows.h>
 
-#include "common/facts.h"
+#include "common/capacities.h"
+#include "common/contract.h"
 #include "feed/feed_format.h"
 
 // The server address actually used: the launch host, or "127.0.0.1" when that is empty. Written
 // at the start of each fetch; the link menu builds server page addresses from it.
 extern char ServerAddress[SERVER_ADDRESS_CAPACITY];
 
-extern const char SpoolFileName[]; // "Pra.vnl", in the current directory
 enum { REPLY_CHUNK = 1024 };
 enum { SPOOL_BUFFER = 64 * 1024 }; // stdio buffer of the spool file, both ways
 
@@ -34,7 +34,7 @@ void SetFetchLimits(const FetchLimits* limits);
 int StartNetworking();
 
 // Connects to host (empty: the local machine), sends the request line for the account and spools
-// the whole reply to SpoolFileName. Returns true when the spool file was written; every failure
+// the whole reply to SPOOL_FILE_NAME. Returns true when the spool file was written; every failure
 // before that is silent and leaves no spool file.
 bool FetchFeed(const char* host, const char* accountId, const char* accountKey);
 

@@ -35,7 +35,7 @@ int ParseDecimal(const char* text)
 
 bool IsNoDataHeader(const char* header)
 {
-    static const char mark[] = "<body><h1>";
+    static const char mark[] = FEED_NO_DATA_MARK;
     for (size_t i = 0; i < sizeof mark - 1; ++i) {
         char c = header[i];
         if (c >= 'A' && c <= 'Z')

@@ -5,7 +5,8 @@
 #include <stddef.h>
 #include <stdio.h>
 
-#include "common/facts.h"
+#include "common/capacities.h"
+#include "common/contract.h"
 
 
 extern const char NoDataTitle[];     // "  No Data"

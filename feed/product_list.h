@@ -3,7 +3,7 @@
 
 #include <stddef.h>
 
-#include "common/facts.h"
+#include "common/capacities.h"
 
 struct ProductRecord {
     char name[PRODUCT_NAME_CAPACITY];              // product name

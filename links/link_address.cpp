@@ -1,18 +1,18 @@
 // Address formats of the browser hand-off.
 #include "links/link_address.h"
 
-#include "common/facts.h"
+#include "common/contract.h"
 #include "common/text.h"
 
 void FormatWebUrl(char* buffer, size_t capacity, const char* webAddress)
 {
-    FormatText(buffer, capacity, "http://%s", webAddress);
+    FormatText(buffer, capacity, WEB_ADDRESS_FORMAT, webAddress);
 }
 
 void FormatServerPageUrl(char* buffer, size_t capacity, const char* serverAddress, const char* serverPath,
                          const char* accountId, const char* accountKey)
 {
-    FormatText(buffer, capacity, "http://%s:%d/%s^%s^%s", serverAddress, FEED_PORT, serverPath, accountId,
+    FormatText(buffer, capacity, SERVER_PAGE_FORMAT, serverAddress, (int)FEED_PORT, serverPath, accountId,
                accountKey);
 }
 

@@ -7,7 +7,7 @@
 // "http://" and the web address, cut to capacity.
 void FormatWebUrl(char* buffer, size_t capacity, const char* webAddress);
 
-// "http://<server>:1360/<path>^<account id>^<account key>", no field escaped, cut to capacity.
+// "http://<server>:<feed port>/<path>^<account id>^<account key>", no field escaped, cut to capacity.
 void FormatServerPageUrl(char* buffer, size_t capacity, const char* serverAddress, const char* serverPath,
                          const char* accountId, const char* accountKey);
 

@@ -4,13 +4,11 @@
 #include <shellapi.h>
 #include <string.h>
 
-#include "common/facts.h"
+#include "common/capacities.h"
+#include "common/contract.h"
+#include "common/control_ids.h"
 #include "common/look.h"
 #include "links/link_address.h"
-
-const char BrowserClassName[] = "VarnelBrowsr";
-const char BrowserProgram[] = "Vn_Browser.exe";
-const char HostClassName[] = "TheMain32WClass";
 
 // The addresses of the latest menu that had the matching item; read when its command arrives.
 static char webUrl[LINK_ADDRESS_CAPACITY];
@@ -18,7 +16,7 @@ static char serverPageUrl[LINK_ADDRESS_CAPACITY];
 
 static void StartBrowser()
 {
-    ShellExecuteA(nullptr, "open", BrowserProgram, nullptr, nullptr, SW_SHOWNORMAL);
+    ShellExecuteA(nullptr, "open", BROWSER_PROGRAM, nullptr, nullptr, SW_SHOWNORMAL);
 }
 
 // The window is frozen meanwhile, as it is during the fetch; sleeping in steps spares the processor.
@@ -68,13 +66,13 @@ int PrepareLinkMenu(const ProductRecord* record, const char* serverAddress, cons
 
 void OpenInBrowser(const char* address)
 {
-    HWND browser = FindWindowA(BrowserClassName, nullptr);
+    HWND browser = FindWindowA(BROWSER_CLASS_NAME, nullptr);
     if (browser == nullptr) {
         starter.start();
         starter.wait(BROWSER_START_WAIT_MS);
-        browser = FindWindowA(BrowserClassName, nullptr);
+        browser = FindWindowA(BROWSER_CLASS_NAME, nullptr);
         // The host hears of the start whether or not the browser came up.
-        HWND host = FindWindowA(HostClassName, nullptr);
+        HWND host = FindWindowA(HOST_CLASS_NAME, nullptr);
         if (host != nullptr)
             PostMessageA(host, WM_COMMAND, HOST_BROWSER_STARTED, 0);
     }

@@ -6,15 +6,8 @@
 
 #include "feed/product_list.h"
 
-extern const char BrowserClassName[]; // "VarnelBrowsr"
-extern const char BrowserProgram[];   // "Vn_Browser.exe", found by the shell's search
-extern const char HostClassName[];    // "TheMain32WClass"
-enum {
-    BROWSER_ADDRESS_FIELD = 1010, // the browser's control that receives the address
-    BROWSER_OPEN_COMMAND = 1135,  // posted to the browser after the address
-    HOST_BROWSER_STARTED = 911,   // posted to the host when the browser had to be started
-    BROWSER_START_WAIT_MS = 2000,
-};
+// How long the viewer gives a browser it started to open its window.
+enum { BROWSER_START_WAIT_MS = 2000 };
 
 // One item of a link menu: the slot it fills, its raw text, which menu icon, and its command.
 struct LinkMenuItem {

@@ -1,7 +1,7 @@
 // Cell tooltips over the product list view and the Close button, driven by hot-tracking.
 #include "listview/cell_tooltips.h"
 
-#include "common/facts.h"
+#include "common/control_ids.h"
 #include "listview/product_list_view.h"
 
 const char CloseButtonTip[] = "Cancel and Close.";

@@ -2,7 +2,7 @@
 // or through the lookup libraries, when the control asks for it.
 #include "listview/product_list_view.h"
 
-#include "common/facts.h"
+#include "common/control_ids.h"
 #include "common/text.h"
 #include "companions/category/category_lookup.h"
 #include "companions/countries/money_lookup.h"

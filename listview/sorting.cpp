@@ -1,7 +1,6 @@
 // Sorting by column: the arming toggle of the sort menus, the sort passes and the record comparison.
 #include "listview/sorting.h"
 
-#include "common/facts.h"
 #include "feed/product_list.h"
 #include "listview/price.h"
 #include "listview/product_list_view.h"

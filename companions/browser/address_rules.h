@@ -5,7 +5,7 @@
 
 #include <stddef.h>
 
-#include "common/facts.h"
+#include "common/capacities.h"
 
 // The longest address the browser opens: what the viewer's address buffer holds.
 enum { ADDRESS_MAX_CHARS = LINK_ADDRESS_CAPACITY - 1 };

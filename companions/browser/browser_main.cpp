@@ -5,12 +5,12 @@
 #include "companions/browser/browser_window.h"
 #include "companions/browser/hand_off.h"
 
-static const char InstanceMutexName[] = "VarnelBrowsr.instance";
+static const char InstanceMutexName[] = BROWSER_CLASS_NAME ".instance";
 
 // Brings the running browser's window forward; false when there is none.
 static bool ForwardToRunningBrowser()
 {
-    HWND running = FindWindowA(BrowserClassName, nullptr);
+    HWND running = FindWindowA(BROWSER_CLASS_NAME, nullptr);
     if (running == nullptr)
         return false;
     if (IsIconic(running))

@@ -8,7 +8,6 @@
 #include "companions/browser/browser_layout.h"
 #include "companions/browser/hand_off.h"
 
-const char BrowserClassName[] = "VarnelBrowsr";
 static const char BrowserTitle[] = "Products Browser";
 
 static History history;     // what the browser was handed, newest first; the list shows the same
@@ -178,13 +177,13 @@ BOOL RegisterBrowserClass(HINSTANCE instance)
     windowClass.hIcon = LoadIcon(nullptr, IDI_APPLICATION);
     windowClass.hCursor = LoadCursor(nullptr, IDC_ARROW);
     windowClass.hbrBackground = (HBRUSH)(COLOR_BTNFACE + 1);
-    windowClass.lpszClassName = BrowserClassName;
+    windowClass.lpszClassName = BROWSER_CLASS_NAME;
     return RegisterClassA(&windowClass) != 0;
 }
 
 HWND CreateBrowserWindow(HINSTANCE instance, int showCommand)
 {
-    HWND window = CreateWindowExA(0, BrowserClassName, BrowserTitle, WS_OVERLAPPEDWINDOW, CW_USEDEFAULT,
+    HWND window = CreateWindowExA(0, BROWSER_CLASS_NAME, BrowserTitle, WS_OVERLAPPEDWINDOW, CW_USEDEFAULT,
                                   CW_USEDEFAULT, 480, 320, nullptr, nullptr, instance, nullptr);
     if (window == nullptr)
         return nullptr;

@@ -4,12 +4,13 @@
 
 #include <windows.h>
 
-// What the viewer relies on: it finds the window by class, sets the field's text and posts the
-// open command with no control behind it (lParam 0).
-extern const char BrowserClassName[]; // "VarnelBrowsr"
+#include "common/contract.h"
+
+// What the viewer relies on: it finds the window by class, sets the address field's text and posts
+// the open command with no control behind it (lParam 0).
 enum {
-    IDC_ADDRESS_FIELD = 1010,
-    IDM_OPEN_ADDRESS = 1135,
+    IDC_ADDRESS_FIELD = BROWSER_ADDRESS_FIELD,
+    IDM_OPEN_ADDRESS = BROWSER_OPEN_COMMAND,
 };
 
 // The browser's own controls.

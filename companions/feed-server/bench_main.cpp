@@ -4,7 +4,7 @@
 // one reader taking a feed at a fixed rate (--slow-reader), and key guessing in order (--guess).
 #include <asio.hpp>
 
-#include "common/facts.h"
+#include "common/contract.h"
 #include "feed_request.h"
 #include "feed_text.h"
 
@@ -41,7 +41,7 @@ struct Options {
     unsigned short port = FEED_PORT;
     int clients = 50;
     int seconds = 5;
-    std::string request = "VNP,demo^demo\r\n";
+    std::string request = FEED_REQUEST_PREFIX "demo^demo\r\n";
     std::string source;      // source address of the clients; empty: the system's choice
     bool atOnce = false;
     int hog = 0;             // silent connections held by the hog, 0: none
@@ -221,7 +221,7 @@ void Begin(const ClientPtr& c)
         std::string key;
         if (!gFoundKey.empty() || !GuessKey(gGuessIndex++, &key))
             return;
-        c->request = "VNP," + gOptions.guessId + "^" + key + "\r\n";
+        c->request = FEED_REQUEST_PREFIX + gOptions.guessId + "^" + key + "\r\n";
     }
     c->again = false;
     c->start = Clock::now();
@@ -453,7 +453,7 @@ bool ParseOptions(int argc, char** argv, Options* options)
         } else if (name == "--guess" && *value != '\0') {
             options->guessId = value;
         } else if (name == "--feed") {
-            options->request = std::string("VNP,") + value + "\r\n";
+            options->request = std::string(FEED_REQUEST_PREFIX) + value + "\r\n";
         } else if (name == "--page") {
             options->request = std::string("GET /") + value + " HTTP/1.0\r\n\r\n";
         } else {
@@ -547,7 +547,7 @@ int main(int argc, char** argv)
     printf("feed-server-bench: %d clients%s%s for %.1f s against %s:%u, request \"%s\"\n", gOptions.clients,
            gOptions.atOnce ? " at once" : "", gOptions.source.empty() ? "" : (" from " + gOptions.source).c_str(),
            elapsed, gOptions.address.c_str(), (unsigned)gOptions.port,
-           gOptions.guessId.empty() ? LogSafe(shown.data(), shown.size(), 200).c_str() : ("VNP," + gOptions.guessId + "^<guess>").c_str());
+           gOptions.guessId.empty() ? LogSafe(shown.data(), shown.size(), 200).c_str() : (FEED_REQUEST_PREFIX + gOptions.guessId + "^<guess>").c_str());
     size_t usual = 0;
     const size_t odd = OddSizes(&usual);
     printf("served %zu of %zu (%.1f %%), failed %zu, p50 %.2f ms, p99 %.2f ms, %.0f requests/s\n", gServed, attempts,

@@ -341,8 +341,9 @@ bool LoadAccounts(const std::string& dir, LoadState* state, std::vector<CatalogA
             std::string caption1252;
             Utf8ToCp1252(account.caption, &caption1252, &why);
             reason = CheckFeedText("caption", caption1252, kCaptionMax, true);
-            if (reason.empty() && Lower(caption1252.substr(0, 10)) == "<body><h1>")
-                reason = "caption starts with \"<body><h1>\", which the viewer takes for a no-data reply";
+            const std::string noDataMark = FEED_NO_DATA_MARK;
+            if (reason.empty() && Lower(caption1252.substr(0, noDataMark.size())) == noDataMark)
+                reason = "caption starts with \"" + noDataMark + "\", which the viewer takes for a no-data reply";
             if (reason.empty())
                 account.feed = caption1252 + "\n";
         }

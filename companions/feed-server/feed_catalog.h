@@ -8,7 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "common/facts.h"
+#include "common/capacities.h"
+#include "common/contract.h"
 
 // Limits that come from the viewer: its fixed buffers and the line reader of its feed parser.
 const char kListTitleSuffix[] = " Product's List";  // what the viewer's title adds after the caption

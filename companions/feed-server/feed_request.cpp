@@ -7,11 +7,11 @@
 #include "feed_names.h"
 #include "feed_text.h"
 
-const char kNoDataReply[] = "<body><h1>No data</h1></body>\n";
+const char kNoDataReply[] = FEED_NO_DATA_MARK "No data</h1></body>\n";
 
 namespace {
 
-const char kFeedPrefix[] = "VNP,";
+const char kFeedPrefix[] = FEED_REQUEST_PREFIX;
 const char kPagePrefix[] = "GET ";
 
 bool StartsWith(const char* data, size_t size, const char* prefix)

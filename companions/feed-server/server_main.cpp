@@ -19,7 +19,7 @@
 #include <string>
 #include <vector>
 
-#include "common/facts.h"
+#include "common/contract.h"
 #include "common/text.h"
 #include "feed_catalog.h"
 #include "feed_guard.h"

@@ -5,7 +5,7 @@
 
 #include <stddef.h>
 
-#include "common/facts.h"
+#include "common/capacities.h"
 
 enum LaunchField { FIELD_SERVER_HOST, FIELD_ACCOUNT_ID, FIELD_ACCOUNT_KEY, LAUNCH_FIELD_COUNT };
 

@@ -5,6 +5,7 @@
 
 #include <string.h>
 
+#include "common/contract.h"
 #include "common/text.h"
 #include "companions/launcher/launch_request.h"
 #include "companions/launcher/launcher_controls.h"
@@ -57,7 +58,7 @@ struct Notice {
     const char* text;
 };
 static const Notice Notices[] = {
-    { VIEWER_STARTED_BROWSER, "the viewer started the browser" },
+    { HOST_BROWSER_STARTED, "the viewer started the browser" },
 };
 
 static void SetStatus(HWND window, const char* text)
@@ -152,7 +153,7 @@ bool RegisterLauncherClass(HINSTANCE instance)
     windowClass.hIcon = LoadIcon(nullptr, IDI_APPLICATION);
     windowClass.hCursor = LoadCursor(nullptr, IDC_ARROW);
     windowClass.hbrBackground = (HBRUSH)(COLOR_BTNFACE + 1);
-    windowClass.lpszClassName = LAUNCHER_CLASS_NAME;
+    windowClass.lpszClassName = HOST_CLASS_NAME;
     return RegisterClassA(&windowClass) != 0;
 }
 
@@ -161,7 +162,7 @@ HWND CreateLauncherWindow(HINSTANCE instance, int showCommand)
     const DWORD style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
     RECT frame = { 0, 0, CLIENT_WIDTH, CLIENT_HEIGHT };
     AdjustWindowRect(&frame, style, FALSE);
-    HWND window = CreateWindowA(LAUNCHER_CLASS_NAME, LauncherTitle, style, CW_USEDEFAULT, CW_USEDEFAULT,
+    HWND window = CreateWindowA(HOST_CLASS_NAME, LauncherTitle, style, CW_USEDEFAULT, CW_USEDEFAULT,
                                 frame.right - frame.left, frame.bottom - frame.top, nullptr, nullptr, instance,
                                 nullptr);
     if (window == nullptr)

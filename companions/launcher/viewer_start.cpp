@@ -5,10 +5,9 @@
 
 #include <string.h>
 
+#include "common/contract.h"
 #include "common/text.h"
 #include "companions/launcher/launch_request.h"
-
-static const char ViewerProgram[] = "Vn_Products.exe";
 
 // The most an environment variable holds, terminator included.
 enum { SEARCH_PATH_CAPACITY = 32767 };
@@ -85,7 +84,7 @@ bool StartViewer(const char* argument, char* report, size_t capacity)
     char program[MAX_PATH];
     char folder[MAX_PATH];
     if (!OwnFolder(folder, sizeof folder) ||
-        FormatText(program, sizeof program, "%s%s", folder, ViewerProgram) != strlen(folder) + strlen(ViewerProgram)) {
+        FormatText(program, sizeof program, "%s%s", folder, VIEWER_PROGRAM) != strlen(folder) + strlen(VIEWER_PROGRAM)) {
         CopyText(report, capacity, "Could not start the viewer: the launcher's folder has too long a path.");
         return false;
     }

@@ -13,6 +13,7 @@
 #include <iterator>
 #include <string>
 
+#include "common/contract.h"
 #include "companions/launcher/launcher_controls.h"
 #include "win_input.h"
 #include "win_test_support.h"
@@ -49,7 +50,7 @@ TEST(EndToEnd, TheViewerListsTheBundledDemoAccountFromTheRealServer)
     STARTUPINFOA startup = {};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION viewer;
-    std::string commandLine = "\"" + folder + "Vn_Products.exe\" " + ServerAddressText + "^demo^demo#";
+    std::string commandLine = "\"" + folder + VIEWER_PROGRAM "\" " + ServerAddressText + "^demo^demo#";
     ASSERT_TRUE(CreateProcessA(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, folder.c_str(),
                                &startup, &viewer));
     HWND window = WaitForViewerWindow(viewer.dwProcessId, 15000);
@@ -134,7 +135,7 @@ TEST(EndToEnd, TheLauncherStartsTheViewerAndAServerPageReachesTheBrowser)
     // The browser records instead of opening a real one; the viewer and the browser it starts inherit this.
     std::string record = scratch + "opened.txt";
     SetEnvironmentVariableA("VN_BROWSER_RECORD", record.c_str());
-    for (HWND stray; (stray = FindWindowA("VarnelBrowsr", nullptr)) != nullptr;)
+    for (HWND stray; (stray = FindWindowA(BROWSER_CLASS_NAME, nullptr)) != nullptr;)
         SendMessageA(stray, WM_CLOSE, 0, 0);
 
     ChildProcess server;
@@ -154,7 +155,7 @@ TEST(EndToEnd, TheLauncherStartsTheViewerAndAServerPageReachesTheBrowser)
     ASSERT_TRUE(CreateProcessA(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, scratch.c_str(),
                                &startup, &launcher));
     WaitForInputIdle(launcher.hProcess, 15000);
-    HWND host = WaitForWindow([&] { return FindOwnedWindow(LAUNCHER_CLASS_NAME, launcher.dwProcessId); }, 15000);
+    HWND host = WaitForWindow([&] { return FindOwnedWindow(HOST_CLASS_NAME, launcher.dwProcessId); }, 15000);
     ASSERT_NE(nullptr, host) << "the launcher's window did not appear";
 
     // The user's part: the server and the account, then Start.
@@ -163,7 +164,7 @@ TEST(EndToEnd, TheLauncherStartsTheViewerAndAServerPageReachesTheBrowser)
     SendDlgItemMessageA(host, IDC_ACCOUNT_KEY, WM_SETTEXT, 0, (LPARAM) "demo");
     SendDlgItemMessageA(host, IDC_START, BM_CLICK, 0, 0);
     HWND viewer = WaitForWindow(
-        [] { return FindWindowA("MainProd32WClass", "Harbor Street Home Goods Product's List"); }, 20000);
+        [] { return FindWindowA(PRODUCTS_CLASS_NAME, "Harbor Street Home Goods Product's List"); }, 20000);
     ASSERT_NE(nullptr, viewer) << "the viewer did not list the demo account";
     HWND list = GetDlgItem(viewer, 105);
     ASSERT_GT((int)SendMessageA(list, LVM_GETITEMCOUNT, 0, 0), 40);
@@ -183,7 +184,7 @@ TEST(EndToEnd, TheLauncherStartsTheViewerAndAServerPageReachesTheBrowser)
 
     // The browser is not running: the viewer starts it by its bare name, tells the launcher, then hands over.
     const std::string expected = std::string("http://") + address + ":1360/p/oak-dining-chair^demo^demo";
-    HWND browser = WaitForWindow([] { return FindWindowA("VarnelBrowsr", nullptr); }, 20000);
+    HWND browser = WaitForWindow([] { return FindWindowA(BROWSER_CLASS_NAME, nullptr); }, 20000);
     ASSERT_NE(nullptr, browser) << "the companion browser was not started";
     std::string opened;
     for (int waited = 0; waited < 15000 && opened.find('\n') == std::string::npos; waited += 100) {

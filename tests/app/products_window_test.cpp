@@ -10,6 +10,8 @@
 
 #include "app/launch_args.h"
 #include "app/products_window.h"
+#include "common/contract.h"
+#include "common/control_ids.h"
 #include "common/look.h"
 #include "feed/product_list.h"
 #include "listview/product_list_view.h"
@@ -39,7 +41,7 @@ struct ProductsWindowTest : ::testing::Test {
         if (IsWindow(window))
             DestroyWindow(window);
         PumpMessages();
-        UnregisterClassA(ProductsClassName, Instance());
+        UnregisterClassA(PRODUCTS_CLASS_NAME, Instance());
     }
 };
 
@@ -47,7 +49,7 @@ TEST_F(ProductsWindowTest, ClassIsRegisteredInTheSkinColours)
 {
     WNDCLASSEXA info = {};
     info.cbSize = sizeof info;
-    ASSERT_TRUE(GetClassInfoExA(Instance(), "MainProd32WClass", &info));
+    ASSERT_TRUE(GetClassInfoExA(Instance(), PRODUCTS_CLASS_NAME, &info));
     EXPECT_EQ(0u, info.style);
     EXPECT_EQ(0, info.cbClsExtra);
     EXPECT_EQ(0, info.cbWndExtra);
@@ -67,7 +69,7 @@ TEST_F(ProductsWindowTest, IsACentredToolWindowOfTheGivenSize)
 {
     char text[64];
     GetClassNameA(window, text, sizeof text);
-    EXPECT_STREQ("MainProd32WClass", text);
+    EXPECT_STREQ(PRODUCTS_CLASS_NAME, text);
     GetWindowTextA(window, text, sizeof text);
     EXPECT_STREQ("   Products", text);
 

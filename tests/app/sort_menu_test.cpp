@@ -14,6 +14,7 @@
 #include "app/menus.h"
 #include "app/products_window.h"
 #include "chrome/popup_menu.h"
+#include "common/control_ids.h"
 #include "common/look.h"
 #include "feed/product_list.h"
 #include "listview/product_list_view.h"

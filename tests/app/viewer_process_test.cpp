@@ -7,6 +7,7 @@
 
 #include <string>
 
+#include "common/contract.h"
 #include "win_test_support.h"
 
 namespace {
@@ -19,7 +20,7 @@ struct RunningViewer {
 // Starts the viewer in folder and waits until its window is up.
 bool StartViewer(const std::string& folder, const char* argument, RunningViewer* viewer)
 {
-    std::string commandLine = "\"" + folder + "Vn_Products.exe\" " + argument;
+    std::string commandLine = "\"" + folder + VIEWER_PROGRAM "\" " + argument;
     STARTUPINFOA startup = {};
     startup.cb = sizeof startup;
     if (!CreateProcessA(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, folder.c_str(), &startup,
@@ -145,7 +146,7 @@ TEST_F(ViewerProcess, ListsTheFeedOfTheServerNamedOnItsCommandLine)
     HWND list = GetDlgItem(viewer.window, 105);
     ASSERT_NE(nullptr, list);
     EXPECT_EQ(2, (int)SendMessageA(list, LVM_GETITEMCOUNT, 0, 0));
-    EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesA((folder + "Pra.vnl").c_str()))
+    EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesA((folder + SPOOL_FILE_NAME).c_str()))
         << "the spool file is deleted once parsed";
     EXPECT_EQ(0, CloseViewer(&viewer));
     StopServer(&server);
@@ -160,7 +161,7 @@ TEST_F(ViewerProcess, DoesNotStartWithoutItsLookupLibraries)
         std::string moved = folder + library + ".away";
         ASSERT_TRUE(MoveFileA((folder + library).c_str(), moved.c_str()));
         RunningViewer viewer;
-        std::string commandLine = "\"" + folder + "Vn_Products.exe\" 127.0.0.25^^#";
+        std::string commandLine = "\"" + folder + VIEWER_PROGRAM "\" 127.0.0.25^^#";
         STARTUPINFOA startup = {};
         startup.cb = sizeof startup;
         BOOL started = CreateProcessA(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr,

@@ -1,5 +1,5 @@
 // The real Vn_Browser.exe, started as a process and driven as the viewer drives it: the address set
-// into control 1010 from another process, then command 1135 posted. VN_BROWSER_RECORD points every
+// into its address field from another process, then the open command posted. VN_BROWSER_RECORD points every
 // open at a scratch file, so no real browser ever starts.
 #include <gtest/gtest.h>
 
@@ -10,15 +10,13 @@
 #include <string>
 #include <vector>
 
+#include "common/contract.h"
 #include "win_input.h"
 #include "win_test_support.h"
 
 namespace {
 
-// What the viewer knows of the browser, written out here as the viewer has it.
-const char BrowserClass[] = "VarnelBrowsr";
-const int AddressFieldId = 1010;
-const WPARAM OpenCommand = 1135;
+// Points every open of the browser at a record file instead of a real browser.
 const char RecordVariable[] = "VN_BROWSER_RECORD";
 
 const DWORD StartMs = 10000; // for a window to come up or a process to end
@@ -44,7 +42,7 @@ std::string TextOf(HWND window)
 
 BOOL CALLBACK CollectBrowserWindow(HWND window, LPARAM found)
 {
-    if (ClassOf(window) == BrowserClass)
+    if (ClassOf(window) == BROWSER_CLASS_NAME)
         ((std::vector<HWND>*)found)->push_back(window);
     return TRUE;
 }
@@ -59,7 +57,7 @@ std::vector<HWND> BrowserWindows()
 
 HWND WaitForBrowserWindow(DWORD processId, int timeoutMs)
 {
-    return WaitForWindow([&] { return FindOwnedWindow(BrowserClass, processId); }, timeoutMs);
+    return WaitForWindow([&] { return FindOwnedWindow(BROWSER_CLASS_NAME, processId); }, timeoutMs);
 }
 
 // A browser left over by an earlier, broken run would take this run's addresses for itself.
@@ -74,7 +72,7 @@ void CloseStrayBrowsers()
 // Starts the browser from the build's bin folder; it inherits this process's environment.
 bool StartBrowser(PROCESS_INFORMATION* process)
 {
-    std::string program = RuntimeDirectory() + "Vn_Browser.exe";
+    std::string program = RuntimeDirectory() + BROWSER_PROGRAM;
     std::string commandLine = "\"" + program + "\"";
     STARTUPINFOA startup = {};
     startup.cb = sizeof startup;
@@ -257,8 +255,8 @@ struct BrowserProcess : ::testing::Test {
     // What the viewer does: the text into the field, then the command, from another process.
     void Hand(const std::string& text)
     {
-        SendDlgItemMessageA(window, AddressFieldId, WM_SETTEXT, 0, (LPARAM)text.c_str());
-        PostMessageA(window, WM_COMMAND, OpenCommand, 0);
+        SendDlgItemMessageA(window, BROWSER_ADDRESS_FIELD, WM_SETTEXT, 0, (LPARAM)text.c_str());
+        PostMessageA(window, WM_COMMAND, BROWSER_OPEN_COMMAND, 0);
     }
 
     // Hands text and waits for its record line, the record's last; the viewer sends one at a time.
@@ -373,7 +371,7 @@ TEST_F(BrowserProcess, OpenAgainReopensTheEntrySelectedInTheList)
 
 TEST_F(BrowserProcess, EnterInTheFieldOpensTheTypedAddress)
 {
-    HWND field = GetDlgItem(window, AddressFieldId);
+    HWND field = GetDlgItem(window, BROWSER_ADDRESS_FIELD);
     ASSERT_NE(nullptr, field);
     ASSERT_TRUE(BringForward(window));
     ClickMiddle(field);
@@ -425,7 +423,7 @@ TEST_F(BrowserProcess, ClosesAndEndsWithExitCodeZero)
 TEST_F(BrowserProcess, ShowsItsControlsInTheGuiFontAndKeepsTheirPlacesOnResize)
 {
     EXPECT_EQ("Products Browser", TextOf(window));
-    HWND field = GetDlgItem(window, AddressFieldId);
+    HWND field = GetDlgItem(window, BROWSER_ADDRESS_FIELD);
     HWND list = HistoryList(window);
     HWND button = OpenAgainButton(window);
     ASSERT_NE(nullptr, field);

@@ -12,6 +12,7 @@
 
 #include "app/launch_args.h"
 #include "app/products_window.h"
+#include "common/control_ids.h"
 #include "common/text.h"
 #include "feed/feed_fetch.h"
 #include "feed/product_list.h"
@@ -39,7 +40,7 @@ struct FetchTest : ::testing::Test {
     void SetUp() override
     {
         KeepWinSockStarted();
-        // Each test spools in a folder of its own, so parallel tests never share "Pra.vnl".
+        // Each test spools in a folder of its own, so parallel tests never share the spool file.
         char current[MAX_PATH];
         GetCurrentDirectoryA(MAX_PATH, current);
         previousFolder = current;
@@ -55,7 +56,7 @@ struct FetchTest : ::testing::Test {
             DestroyWindow(window);
         PumpMessages();
         StopServer(&server);
-        UnregisterClassA(ProductsClassName, Instance());
+        UnregisterClassA(PRODUCTS_CLASS_NAME, Instance());
         SetCurrentDirectoryA(previousFolder.c_str());
         EXPECT_TRUE(RemoveDirectoryA(folder.c_str())) << "something was left behind, such as the spool file";
         RemoveFolder(folder);
@@ -91,7 +92,7 @@ struct FetchTest : ::testing::Test {
         return names;
     }
 
-    bool SpoolExists() { return GetFileAttributesA((folder + "Pra.vnl").c_str()) != INVALID_FILE_ATTRIBUTES; }
+    bool SpoolExists() { return GetFileAttributesA((folder + SPOOL_FILE_NAME).c_str()) != INVALID_FILE_ATTRIBUTES; }
 };
 
 ServerScript OnePiece(const std::string& reply)
@@ -317,12 +318,12 @@ TEST_F(FetchTest, AServerThatFallsSilentEndsTheReplyAfterTheSilenceLimit)
 
 TEST_F(FetchTest, ASpoolFileThatCannotBeCreatedLeavesTheWindowAsItWas)
 {
-    ASSERT_TRUE(CreateDirectoryA("Pra.vnl", nullptr)); // fopen cannot write over a folder
+    ASSERT_TRUE(CreateDirectoryA(SPOOL_FILE_NAME, nullptr)); // fopen cannot write over a folder
     ASSERT_TRUE(StartServer(&server, "127.0.0.15", OnePiece(Feed)));
     OpenWindow("127.0.0.15^a^b#");
     EXPECT_EQ("   Products", Title());
     EXPECT_EQ(0, Rows());
-    EXPECT_TRUE(RemoveDirectoryA("Pra.vnl")) << "the folder in the way must be left alone";
+    EXPECT_TRUE(RemoveDirectoryA(SPOOL_FILE_NAME)) << "the folder in the way must be left alone";
 }
 
 // The spool file through the real text-mode runtime.

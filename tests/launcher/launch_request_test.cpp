@@ -188,9 +188,9 @@ TEST(LaunchRequest, RefusalTextsNameTheFieldAndTheReason)
 TEST(LaunchRequest, CommandLineQuotesTheProgramAndNotTheArgument)
 {
     char line[128];
-    ASSERT_TRUE(BuildViewerCommandLine(line, sizeof line, "C:\\Program Files\\Products\\Vn_Products.exe",
+    ASSERT_TRUE(BuildViewerCommandLine(line, sizeof line, "C:\\Program Files\\Products\\viewer.exe",
                                        "10.1.2.3^my shop^k y#"));
-    EXPECT_STREQ("\"C:\\Program Files\\Products\\Vn_Products.exe\" 10.1.2.3^my shop^k y#", line);
+    EXPECT_STREQ("\"C:\\Program Files\\Products\\viewer.exe\" 10.1.2.3^my shop^k y#", line);
 
     // "P" plus quotes, blank and "a^b^c#" is 10 characters: 11 bytes fit, 10 do not.
     ASSERT_TRUE(BuildViewerCommandLine(line, 11, "P", "a^b^c#"));

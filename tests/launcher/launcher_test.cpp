@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "app/launch_args.h"
+#include "common/contract.h"
 #include "companions/launcher/launcher_controls.h"
 #include "links/link_menu.h"
 #include "win_input.h"
@@ -153,7 +154,7 @@ struct LauncherRun {
 // only once its controls are made and its fields filled.
 HWND FindLauncherWindow(DWORD processId, DWORD timeoutMs)
 {
-    return WaitForWindow([&] { return FindOwnedWindow(HostClassName, processId); }, (int)timeoutMs, 20);
+    return WaitForWindow([&] { return FindOwnedWindow(HOST_CLASS_NAME, processId); }, (int)timeoutMs, 20);
 }
 
 bool StartLauncher(const std::string& folder, const std::string& startIn, LauncherRun* run)
@@ -246,7 +247,7 @@ protected:
             ASSERT_TRUE(CreateDirectoryA(folder->c_str(), nullptr));
         ASSERT_TRUE(CopyRuntimeInto(install_));
         ASSERT_TRUE(Exists(install_ + "Vn_Launcher.exe"));
-        ASSERT_TRUE(CopyFileA((TestDirectory() + StandInProgram).c_str(), (install_ + "Vn_Products.exe").c_str(), FALSE));
+        ASSERT_TRUE(CopyFileA((TestDirectory() + StandInProgram).c_str(), (install_ + VIEWER_PROGRAM).c_str(), FALSE));
         environment_.Set("APPDATA", WithoutSlash(roaming_).c_str());
         environment_.Set("LOCALAPPDATA", WithoutSlash(local_).c_str());
         environment_.Set("TEMP", WithoutSlash(temp_).c_str());
@@ -279,7 +280,7 @@ TEST_F(LauncherTest, ShowsItsWindowUnderTheClassTheViewerLooksFor)
 {
     ASSERT_TRUE(StartLauncherHere());
     // The viewer's own lookup finds a window of the class (on a shared display, maybe another's).
-    EXPECT_NE(nullptr, FindWindowA(HostClassName, nullptr));
+    EXPECT_NE(nullptr, FindWindowA(HOST_CLASS_NAME, nullptr));
     char title[64] = "";
     GetWindowTextA(run_.window, title, sizeof title);
     EXPECT_STREQ("Products Launcher", title);
@@ -352,7 +353,7 @@ TEST_F(LauncherTest, RunsTheViewerBesideItInAWritableProfileFolderWithItsFolderF
     ASSERT_TRUE(TakeRecord(record_, &record)) << status;
 
     // The viewer of the launcher's own folder, though the launcher was started from another.
-    EXPECT_EQ(Canonical(install_ + "Vn_Products.exe"), Canonical(record["module"]));
+    EXPECT_EQ(Canonical(install_ + VIEWER_PROGRAM), Canonical(record["module"]));
     // Its working folder is the per-user one, made for it, writable, and not the install folder.
     EXPECT_EQ(Canonical(local_ + "Products"), Canonical(record["folder"]));
     EXPECT_NE(Canonical(install_), Canonical(record["folder"]));
@@ -437,11 +438,11 @@ TEST_F(LauncherTest, RefusesWhatTheViewerCannotTakeAndStartsNothing)
 
 TEST_F(LauncherTest, SaysWhyTheViewerDidNotStart)
 {
-    ASSERT_TRUE(DeleteFileA((install_ + "Vn_Products.exe").c_str()));
+    ASSERT_TRUE(DeleteFileA((install_ + VIEWER_PROGRAM).c_str()));
     ASSERT_TRUE(StartLauncherHere());
     std::string status = Start(run_.window, "127.0.0.84", "demo", "demo");
     EXPECT_TRUE(StartsWith(status, "Could not start ")) << status;
-    EXPECT_NE(std::string::npos, status.find("Vn_Products.exe: ")) << status;
+    EXPECT_NE(std::string::npos, status.find(VIEWER_PROGRAM ": ")) << status;
     EXPECT_NE(std::string::npos, status.find("(error 2).")) << status; // the file is not there
     EXPECT_EQ(1u, ProcessesStarted(run_));
     EXPECT_FALSE(Exists(SettingsFile()));
@@ -565,7 +566,7 @@ TEST(LauncherShellSearch, FindsABareProgramNameThroughPathFromAnotherFolder)
     std::string recordFile = root + "record.txt";
     ASSERT_TRUE(CreateDirectoryA(install.c_str(), nullptr));
     ASSERT_TRUE(CreateDirectoryA(elsewhere.c_str(), nullptr));
-    ASSERT_TRUE(CopyFileA((TestDirectory() + StandInProgram).c_str(), (install + "Vn_Browser.exe").c_str(), FALSE));
+    ASSERT_TRUE(CopyFileA((TestDirectory() + StandInProgram).c_str(), (install + BROWSER_PROGRAM).c_str(), FALSE));
     char ownFolder[MAX_PATH];
     GetCurrentDirectoryA(sizeof ownFolder, ownFolder);
     ASSERT_TRUE(SetCurrentDirectoryA(elsewhere.c_str()));
@@ -575,10 +576,10 @@ TEST(LauncherShellSearch, FindsABareProgramNameThroughPathFromAnotherFolder)
         EnvironmentScope environment;
         environment.Set(RecordVariable, recordFile.c_str());
         // Not on the path: not found, so the case below is found through the path alone.
-        withoutPath = (INT_PTR)ShellExecuteA(nullptr, "open", "Vn_Browser.exe", nullptr, nullptr, SW_SHOWNORMAL);
+        withoutPath = (INT_PTR)ShellExecuteA(nullptr, "open", BROWSER_PROGRAM, nullptr, nullptr, SW_SHOWNORMAL);
         std::string path = WithoutSlash(install) + ";" + Variable("PATH");
         environment.Set("PATH", path.c_str());
-        withPath = (INT_PTR)ShellExecuteA(nullptr, "open", "Vn_Browser.exe", nullptr, nullptr, SW_SHOWNORMAL);
+        withPath = (INT_PTR)ShellExecuteA(nullptr, "open", BROWSER_PROGRAM, nullptr, nullptr, SW_SHOWNORMAL);
     }
     Record record;
     bool ran = TakeRecord(recordFile, &record);
@@ -587,7 +588,7 @@ TEST(LauncherShellSearch, FindsABareProgramNameThroughPathFromAnotherFolder)
     EXPECT_LE(withoutPath, 32);
     EXPECT_GT(withPath, 32);
     ASSERT_TRUE(ran);
-    EXPECT_EQ(Canonical(install + "Vn_Browser.exe"), Canonical(record["module"]));
+    EXPECT_EQ(Canonical(install + BROWSER_PROGRAM), Canonical(record["module"]));
     EXPECT_EQ(Canonical(elsewhere), Canonical(record["folder"]));
     EXPECT_FALSE(TakeRecord(recordFile, &record, 500)); // one start, not two
     RemoveTree(root);
@@ -601,7 +602,7 @@ DWORD ChildOf(DWORD parent)
     entry.dwSize = sizeof entry;
     DWORD child = 0;
     for (BOOL more = Process32First(snapshot, &entry); more; more = Process32Next(snapshot, &entry))
-        if (entry.th32ParentProcessID == parent && lstrcmpiA(entry.szExeFile, "Vn_Products.exe") == 0)
+        if (entry.th32ParentProcessID == parent && lstrcmpiA(entry.szExeFile, VIEWER_PROGRAM) == 0)
             child = entry.th32ProcessID;
     CloseHandle(snapshot);
     return child;

@@ -5,6 +5,8 @@
 
 #include <stdio.h>
 
+#include "common/contract.h"
+
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR commandLine, int)
 {
     char record[MAX_PATH];
@@ -18,7 +20,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR commandLine, int)
     GetCurrentDirectoryA(sizeof folder, folder);
     GetEnvironmentVariableA("PATH", path, sizeof path);
     // The viewer writes its spool file into its working folder; this shows whether it could.
-    HANDLE spool = CreateFileA("Pra.vnl", GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+    HANDLE spool = CreateFileA(SPOOL_FILE_NAME, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_FLAG_DELETE_ON_CLOSE, nullptr);
     int writable = spool != INVALID_HANDLE_VALUE;
     if (writable)
         CloseHandle(spool);

@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "common/facts.h"
+#include "common/capacities.h"
 #include "links/link_address.h"
 
 namespace {

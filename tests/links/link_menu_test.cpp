@@ -14,6 +14,8 @@
 #include "app/menus.h"
 #include "app/products_window.h"
 #include "chrome/popup_menu.h"
+#include "common/contract.h"
+#include "common/control_ids.h"
 #include "common/look.h"
 #include "feed/product_list.h"
 #include "links/link_menu.h"
@@ -45,7 +47,7 @@ LRESULT CALLBACK FieldDouble(HWND window, UINT message, WPARAM wParam, LPARAM lP
 {
     if (message == WM_SETTEXT) {
         MSG pending;
-        bool hostTold = PeekMessageA(&pending, FindWindowA("TheMain32WClass", nullptr), WM_COMMAND, WM_COMMAND,
+        bool hostTold = PeekMessageA(&pending, FindWindowA(HOST_CLASS_NAME, nullptr), WM_COMMAND, WM_COMMAND,
                                      PM_NOREMOVE) != 0;
         received.push_back("field " + std::to_string(wParam) + " " + (const char*)lParam +
                            (hostTold ? " after the notice" : ""));
@@ -74,7 +76,7 @@ bool startBringsTheBrowser = false;
 
 void CreateBrowserDouble()
 {
-    browserDouble = CreateWindowExA(0, BrowserClassName, "", WS_OVERLAPPED, 0, 0, 200, 100, nullptr, nullptr,
+    browserDouble = CreateWindowExA(0, BROWSER_CLASS_NAME, "", WS_OVERLAPPED, 0, 0, 200, 100, nullptr, nullptr,
                                     Instance(), nullptr);
     CreateWindowExA(0, "TestAddressField", "", WS_CHILD, 0, 0, 100, 20, browserDouble,
                     (HMENU)(INT_PTR)BROWSER_ADDRESS_FIELD, Instance(), nullptr);
@@ -97,8 +99,8 @@ struct HandOffTest : ::testing::Test {
 
     void SetUp() override
     {
-        RegisterDouble(BrowserClassName, BrowserDouble);
-        RegisterDouble(HostClassName, HostDouble);
+        RegisterDouble(BROWSER_CLASS_NAME, BrowserDouble);
+        RegisterDouble(HOST_CLASS_NAME, HostDouble);
         RegisterDouble("TestAddressField", FieldDouble);
         BrowserStarter doubles = { RecordStart, RecordWait };
         SetBrowserStarter(&doubles);
@@ -119,7 +121,7 @@ struct HandOffTest : ::testing::Test {
 
     void OpenHost()
     {
-        host = CreateWindowExA(0, HostClassName, "", WS_OVERLAPPED, 0, 0, 200, 100, nullptr, nullptr, Instance(),
+        host = CreateWindowExA(0, HOST_CLASS_NAME, "", WS_OVERLAPPED, 0, 0, 200, 100, nullptr, nullptr, Instance(),
                                nullptr);
     }
 };

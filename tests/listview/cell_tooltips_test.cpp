@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "app/products_window.h"
+#include "common/control_ids.h"
 #include "companions/category/category_lookup.h"
 #include "companions/countries/money_lookup.h"
 #include "feed/product_list.h"

@@ -13,6 +13,8 @@
 #include <vector>
 
 #include "app/products_window.h"
+#include "common/contract.h"
+#include "common/control_ids.h"
 #include "companions/category/category_lookup.h"
 #include "feed/product_list.h"
 #include "listview/list_rules.h"
@@ -113,7 +115,7 @@ TEST_F(SortingTest, ANewWindowHasNoColumnArmed)
     ASSERT_TRUE(Click(2));
     ASSERT_EQ("2", Armed());
     DestroyViewerWindow();
-    UnregisterClassA(ProductsClassName, Instance());
+    UnregisterClassA(PRODUCTS_CLASS_NAME, Instance());
     ASSERT_TRUE(RegisterProductsClass(Instance()));
     OpenWindow();
     EXPECT_EQ("", Armed());

@@ -6,7 +6,7 @@
 #include <set>
 #include <string>
 
-#include "common/facts.h"
+#include "common/contract.h"
 #include "feed_catalog.h"
 #include "feed_names.h"
 #include "feed_request.h"

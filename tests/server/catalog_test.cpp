@@ -15,7 +15,8 @@
 #include <string>
 #include <vector>
 
-#include "common/facts.h"
+#include "common/capacities.h"
+#include "common/contract.h"
 #include "companions/category/category_table.h"
 #include "companions/countries/money_table.h"
 #include "feed_catalog.h"

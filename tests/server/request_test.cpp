@@ -371,7 +371,7 @@ TEST_F(feed_server_requests, OtherBytesGetNoReplyAtAll)
 // of the well-formed kinds (the sanitizers of the native build catch any bad memory access).
 TEST_F(feed_server_requests, SurvivesRandomInput)
 {
-    std::mt19937 random(1360);
+    std::mt19937 random(7919);
     const std::string seeds[] = {"VNP,demo^demo\r\n", "GET /p/oak-chair^demo^demo HTTP/1.0\r\nHost: a\r\n\r\n",
                                  "GET /%5E%5e%^demo HTTP/1.1\n\n", "POST / HTTP/1.1\r\n\r\n"};
     size_t feeds = 0;

@@ -21,7 +21,8 @@
 #include <chrono>
 #include <filesystem>
 
-#include "common/facts.h"
+#include "common/capacities.h"
+#include "common/contract.h"
 #include "feed/feed_format.h"
 #include "feed/product_list.h"
 #include "tests/support/spool_text_mode.h"

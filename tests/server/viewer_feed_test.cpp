@@ -4,7 +4,8 @@
 
 #include <string>
 
-#include "common/facts.h"
+#include "common/capacities.h"
+#include "common/contract.h"
 #include "feed_catalog.h"
 #include "server_test_support.h"
 #include "tests/support/spool_text_mode.h"

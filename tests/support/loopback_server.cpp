@@ -1,6 +1,8 @@
 // Scripted loopback servers for the feed retrieval tests and the benchmark.
 #include "loopback_server.h"
 
+#include "common/contract.h"
+
 void KeepWinSockStarted()
 {
     static bool started;
@@ -21,7 +23,7 @@ static SOCKET Listen(const char* address, int backlog)
     sockaddr_in at = {};
     at.sin_family = AF_INET;
     at.sin_addr.s_addr = inet_addr(address);
-    at.sin_port = htons(1360);
+    at.sin_port = htons(FEED_PORT);
     if (bind(listener, (sockaddr*)&at, sizeof at) != 0 || listen(listener, backlog) != 0) {
         closesocket(listener);
         return INVALID_SOCKET;
@@ -108,7 +110,7 @@ bool StartSilentListener(LoopbackServer* server, const char* address)
     sockaddr_in at = {};
     at.sin_family = AF_INET;
     at.sin_addr.s_addr = inet_addr(address);
-    at.sin_port = htons(1360);
+    at.sin_port = htons(FEED_PORT);
     for (int i = 0; i < 3; ++i) {
         SOCKET filler = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
         u_long nonBlocking = 1;

@@ -5,7 +5,8 @@
 
 #include "app/launch_args.h"
 #include "app/products_window.h"
-#include "common/facts.h"
+#include "common/contract.h"
+#include "common/control_ids.h"
 #include "feed/product_list.h"
 #include "win_test_support.h"
 
@@ -43,5 +44,5 @@ void ViewerWindow::CloseViewerWindow()
 {
     DestroyViewerWindow();
     FreeProducts();
-    UnregisterClassA(ProductsClassName, Instance());
+    UnregisterClassA(PRODUCTS_CLASS_NAME, Instance());
 }

@@ -4,6 +4,7 @@
 #include <fstream>
 #include <utility>
 
+#include "common/contract.h"
 #include "win_input.h"
 
 bool PumpMessages(int* quitCode)
@@ -102,7 +103,7 @@ bool CopyRuntimeInto(const std::string& folder)
 
 HWND WaitForViewerWindow(DWORD processId, int timeoutMs)
 {
-    return WaitForWindow([&] { return FindOwnedWindow("MainProd32WClass", processId); }, timeoutMs);
+    return WaitForWindow([&] { return FindOwnedWindow(PRODUCTS_CLASS_NAME, processId); }, timeoutMs);
 }
 
 bool StartWithOutput(const std::string& commandLine, const char* folder, ChildProcess* child)

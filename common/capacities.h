@@ -1,9 +1,6 @@
-// What the viewer, the feed server and the tests must agree on: the feed port, the capacity of every
-// text the viewer keeps (terminator included), and how a feed's status code is read.
-// Portable: the feed server and the native tests include it too.
+// The capacity of every text the viewer keeps, terminator included, and how much of a feed line it
+// reads at a time. The launcher, the browser and the feed server keep within them too. Portable.
 #pragma once
-
-enum { FEED_PORT = 1360 };
 
 // The launch argument's fields, "<ServerHost>^<AccountId>^<AccountKey>#".
 enum {
@@ -31,19 +28,3 @@ enum { FEED_TITLE_CAPACITY = 260 };
 
 // An address handed to the companion browser, terminator included.
 enum { LINK_ADDRESS_CAPACITY = 256 };
-
-// Feed status codes above 6 are read with 8 taken off.
-inline int AdjustStatus(int code)
-{
-    return code > 6 ? code - 8 : code;
-}
-
-// Control and command ids that the viewer's subsystems share.
-enum {
-    IDC_PRODUCT_LIST = 105,  // the product list view
-    IDC_CLOSE_BUTTON = 201,  // the Close button
-    IDM_OPEN_WEB_ADDRESS = 101,
-    IDM_OPEN_SERVER_PAGE = 102,
-    IDM_SORT_ASCENDING = 103,
-    IDM_SORT_DESCENDING = 104,
-};
