@@ -9,6 +9,7 @@
 #include "app/launch_args.h"
 #include "feed/feed_fetch.h"
 #include "links/link_menu.h"
+#include "listview/product_list_view.h"
 #include "listview/sorting.h"
 
 POINT SortMenuPoint(HWND window, const RECT& headerItem)
@@ -44,7 +45,8 @@ POINT LinkMenuPoint(HWND window, int x, int y)
     return at;
 }
 
-void ShowLinkMenu(HWND window, const ProductRecord* record, int x, int y)
+// The link menu of a record with its top-left corner at a screen point, owned by window.
+static void TrackLinkMenu(HWND window, const ProductRecord* record, POINT at)
 {
     LinkMenuItem links[LINK_MENU_MAX_ITEMS];
     int count = PrepareLinkMenu(record, ServerAddress, TheLaunchArgs.AccountId, TheLaunchArgs.AccountKey, links);
@@ -56,6 +58,31 @@ void ShowLinkMenu(HWND window, const ProductRecord* record, int x, int y)
     HMENU menu = BuildPopupMenu(items, count);
     if (menu == nullptr)
         return;
-    POINT at = LinkMenuPoint(window, x, y);
     TrackAndDestroyMenu(menu, window, at.x, at.y);
+}
+
+void ShowLinkMenu(HWND window, const ProductRecord* record, int x, int y)
+{
+    TrackLinkMenu(window, record, LinkMenuPoint(window, x, y));
+}
+
+POINT RowLinkMenuPoint(HWND list, int row)
+{
+    RECT cell = {};
+    cell.top = 1; // the Product column
+    cell.left = LVIR_BOUNDS;
+    SendMessageA(list, LVM_GETSUBITEMRECT, (WPARAM)row, (LPARAM)&cell);
+    POINT at = { cell.left, cell.bottom };
+    ClientToScreen(list, &at);
+    return at;
+}
+
+void ShowRowLinkMenu(HWND window, HWND list, int row)
+{
+    const ProductRecord* record = row >= 0 ? GetItemRecord(list, row) : nullptr;
+    if (record == nullptr)
+        return;
+    // A focused row scrolled out of sight comes back first, so the menu opens next to it.
+    SendMessageA(list, LVM_ENSUREVISIBLE, (WPARAM)row, FALSE);
+    TrackLinkMenu(window, record, RowLinkMenuPoint(list, row));
 }

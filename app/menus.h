@@ -21,3 +21,10 @@ void ShowLinkMenu(HWND window, const ProductRecord* record, int x, int y);
 // Where the link menu's top-left corner goes, in screen coordinates: 8 pixels right of and below the
 // click, taken as a point of the window's client area, so 1 pixel off the clicked point.
 POINT LinkMenuPoint(HWND window, int x, int y);
+
+// The link menu of a row asked for from the keyboard, owned by window, placed at the row: its left
+// edge at the row's Product cell and its top just under the row. None for a row without addresses.
+void ShowRowLinkMenu(HWND window, HWND list, int row);
+
+// That place in screen coordinates.
+POINT RowLinkMenuPoint(HWND list, int row);

@@ -3,6 +3,7 @@
 
 #include <windowsx.h>
 
+#include "app/keyboard.h"
 #include "app/launch_args.h"
 #include "app/menus.h"
 #include "app/products_layout.h"
@@ -52,6 +53,7 @@ static BOOL OnCreate(HWND window, LPCREATESTRUCT)
     // Without networking the fetch finds no socket and leaves the window as it is.
     if (FetchFeed(TheLaunchArgs.ServerHost, TheLaunchArgs.AccountId, TheLaunchArgs.AccountKey))
         ParseFeed(window, productList);
+    FocusFirstRow(productList);
     CreateCloseButton(window, TheLook());
     CreateCellTooltips(window, TheLook());
     CenterWindow(window, nullptr, FALSE);
@@ -153,6 +155,22 @@ static LRESULT RouteColumnClick(HWND window, NMLISTVIEW* click)
     return 0;
 }
 
+// The list holds the keyboard focus whenever the window has it: at the first showing and each time
+// the window is activated again.
+static void OnSetFocus(HWND, HWND)
+{
+    if (productList != nullptr)
+        SetFocus(productList);
+}
+
+// Pointer moves over the list feed the cell tips; everything else is the system's.
+static BOOL OnSetCursor(HWND window, HWND cursorWindow, UINT hitTest, UINT mouseMessage)
+{
+    if (cursorWindow == productList && hitTest == HTCLIENT && mouseMessage == WM_MOUSEMOVE)
+        return FollowPointerOverList(window, productList);
+    return FORWARD_WM_SETCURSOR(window, cursorWindow, hitTest, mouseMessage, DefWindowProcA);
+}
+
 // Closing ends the run: the window leaves the screen at once and the message loop ends with exit
 // code 0. The process exit then gives every row, record, GDI object and socket back to the system
 // in one step; destroying the window first would delete the rows one by one, which Wine's list view
@@ -193,6 +211,10 @@ LRESULT RouteNotification(HWND window, int controlId, NMHDR* header)
         return OnHotTrack(window, (NMLISTVIEW*)header);
     case NM_CLICK:
         return RouteItemClick(window, (NMITEMACTIVATE*)header);
+    case NM_RETURN:
+        return OnListReturn(window, header);
+    case LVN_KEYDOWN:
+        return OnListKeyDown(window, (NMLVKEYDOWN*)header);
     }
     return 0;
 }
@@ -208,6 +230,12 @@ static LRESULT CALLBACK ProductsWindowProc(HWND window, UINT message, WPARAM wPa
         HANDLE_MSG(window, WM_MEASUREITEM, OnMeasureItem);
         HANDLE_MSG(window, WM_DRAWITEM, OnDrawItem);
         HANDLE_MSG(window, WM_NOTIFY, RouteNotification);
+        HANDLE_MSG(window, WM_SETFOCUS, OnSetFocus);
+        HANDLE_MSG(window, WM_SETCURSOR, OnSetCursor);
+    case WM_CONTEXTMENU: // signed screen point: (-1, -1) when asked for from the keyboard
+        if (OnContextMenu(window, (HWND)wParam, GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)))
+            return 0;
+        break;
     }
     return DefWindowProcA(window, message, wParam, lParam);
 }

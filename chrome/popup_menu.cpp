@@ -123,6 +123,19 @@ void DrawMenuItem(HWND, const DRAWITEMSTRUCT* draw)
                   draw->itemAction == ODA_DRAWENTIRE);
 }
 
+// The item's name for screen readers: its text in the ANSI code page turned into UTF-16.
+static void NameMenuItem(MenuItemData* item)
+{
+    int length = lstrlenA(item->text);
+    if (length > MENU_ITEM_NAME_CAPACITY - 1)
+        length = MENU_ITEM_NAME_CAPACITY - 1;
+    int converted = MultiByteToWideChar(CP_ACP, 0, item->text, length, item->name, MENU_ITEM_NAME_CAPACITY - 1);
+    item->name[converted] = L'\0';
+    item->accessible.dwMSAASignature = (DWORD)MSAA_MENU_SIG;
+    item->accessible.cchWText = (DWORD)converted;
+    item->accessible.pszWText = item->name;
+}
+
 HMENU BuildPopupMenu(const PopupItem* items, int count)
 {
     MenuTextHeight = 0;
@@ -133,6 +146,7 @@ HMENU BuildPopupMenu(const PopupItem* items, int count)
         MenuItemData* slot = &MenuItemSlots[items[position].slot];
         slot->text = items[position].text;
         slot->bitmap = items[position].bitmap;
+        NameMenuItem(slot);
         MENUITEMINFOA info = {};
         info.cbSize = MENUITEMINFO_CLASSIC_SIZE;
         info.fMask = MIIM_ID | MIIM_TYPE | MIIM_DATA;

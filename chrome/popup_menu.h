@@ -3,14 +3,23 @@
 #pragma once
 
 #include <windows.h>
+#include <oleacc.h>
 
 #include "chrome/menu_rules.h"
 
-// The data of one owner-drawn item. Neither member is owned: the text must outlive the menu, and
-// the bitmap is one of the look's menu icons (null: no icon).
+// An item's name for screen readers: its text in UTF-16, cut to this many characters with the
+// terminator (the longest text an item shows is an address of 255 characters).
+enum { MENU_ITEM_NAME_CAPACITY = 256 };
+
+// The data of one owner-drawn item. It starts with the accessibility record, where screen readers
+// look for the name of an owner-drawn item; BuildPopupMenu fills it. Neither text nor bitmap is
+// owned: the text must outlive the menu, and the bitmap is one of the look's menu icons (null: no
+// icon).
 struct MenuItemData {
+    MSAAMENUINFO accessible; // signature MSAA_MENU_SIG, pointing at name
     const char* text;
     HBITMAP bitmap;
+    WCHAR name[MENU_ITEM_NAME_CAPACITY];
 };
 
 // Slots 0 and 1 belong to the sort menu, 2 and 3 to the link menu. Each item's data is the address
@@ -48,7 +57,7 @@ struct PopupItem {
 };
 
 // Sets MenuTextHeight to 0, creates a popup and inserts the items at positions 0, 1, ... as
-// owner-drawn items, each filling its slot first. Returns the menu, or null (and no menu left
+// owner-drawn items, each filling its slot first, its accessible name included. Returns the menu, or null (and no menu left
 // behind) when the popup or an item could not be made.
 HMENU BuildPopupMenu(const PopupItem* items, int count);
 

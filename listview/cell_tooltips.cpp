@@ -49,15 +49,34 @@ HWND CreateCellTooltips(HWND window, const Look& look)
     return cellTooltip;
 }
 
-LRESULT OnHotTrack(HWND window, const NMLISTVIEW* track)
+// The cell under the pointer, from hot-tracking or from the pointer's own moves: the arrow over no
+// row (the tool keeps its text), else the hand and that cell's tip.
+static void PointAtCell(HWND window, int item, int subitem)
 {
-    if (track->iItem < 0) {
-        SetCursor(LoadCursorA(nullptr, (LPCSTR)IDC_ARROW)); // the tool keeps its text
-        return 0;
+    if (item < 0) {
+        SetCursor(LoadCursorA(nullptr, (LPCSTR)IDC_ARROW));
+        return;
     }
     SetCursor(LoadCursorA(nullptr, (LPCSTR)IDC_HAND));
-    UpdateCellTooltip(window, track->iItem, track->iSubItem);
+    UpdateCellTooltip(window, item, subitem);
+}
+
+LRESULT OnHotTrack(HWND window, const NMLISTVIEW* track)
+{
+    PointAtCell(window, track->iItem, track->iSubItem);
     return 0;
+}
+
+bool FollowPointerOverList(HWND window, HWND list)
+{
+    // The cursor is asked for while the move is being taken from the queue, before it becomes the
+    // message position: the pointer's own position is the move's.
+    LVHITTESTINFO hit = {};
+    GetCursorPos(&hit.pt);
+    ScreenToClient(list, &hit.pt);
+    SendMessageA(list, LVM_SUBITEMHITTEST, 0, (LPARAM)&hit);
+    PointAtCell(window, hit.iItem, hit.iSubItem);
+    return true;
 }
 
 // True when text fits the column: the column at least the text's width plus the margin.

@@ -26,6 +26,12 @@ void DestroyCellTooltips();
 // LVN_HOTTRACK: the arrow over no row, else the hand and the tip of the cell under the pointer.
 LRESULT OnHotTrack(HWND window, const NMLISTVIEW* track);
 
+// WM_SETCURSOR of the window for a pointer move over the list: the cell under the pointer, by the list
+// view's own hit test, goes where hot-tracking goes, so that tips follow the pointer also where the
+// list view reports no hot-tracking. Learnt from the parent's message, not by subclassing the list.
+// Returns true: the cursor is set.
+bool FollowPointerOverList(HWND window, HWND list);
+
 // Works out the list view tool's text for a cell and hands it to the tooltip control. A cell whose
 // tip is shown is not worked out again while the pointer stays in it.
 void UpdateCellTooltip(HWND window, int item, int subitem);

@@ -179,6 +179,19 @@ int FillProductListView(HWND list)
     return result;
 }
 
+void FocusFirstRow(HWND list)
+{
+    LVITEMA focus = {};
+    focus.stateMask = LVIS_FOCUSED;
+    focus.state = LVIS_FOCUSED;
+    SendMessageA(list, LVM_SETITEMSTATE, 0, (LPARAM)&focus);
+}
+
+int FocusedRow(HWND list)
+{
+    return (int)SendMessageA(list, LVM_GETNEXTITEM, (WPARAM)-1, LVNI_FOCUSED);
+}
+
 ProductRecord* GetItemRecord(HWND list, int index)
 {
     LVITEMA item = {};

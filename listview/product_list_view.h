@@ -42,6 +42,12 @@ void LayoutProductColumns(HWND window);
 // Inserts one row per record of the product list, in list order. Returns 1 when all went in, else 0.
 int FillProductListView(HWND list);
 
+// Gives the first row the keyboard focus without selecting it, so that arrow keys start there.
+void FocusFirstRow(HWND list);
+
+// The row that has the keyboard focus, or -1.
+int FocusedRow(HWND list);
+
 // The record that a row points to, or null when the control does not answer.
 ProductRecord* GetItemRecord(HWND list, int item);
 

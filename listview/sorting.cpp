@@ -88,9 +88,16 @@ bool OnColumnClick(const NMLISTVIEW* click)
         menuArmed[sortColumn] = false;
         return false;
     }
-    DisarmSortMenus();
-    menuArmed[sortColumn] = true;
+    ArmSortMenu(sortColumn);
     return true;
+}
+
+void ArmSortMenu(int column)
+{
+    sortColumn = column;
+    DisarmSortMenus();
+    if (column >= 0 && column < PRODUCT_COLUMN_COUNT)
+        menuArmed[column] = true;
 }
 
 int SortColumn()

@@ -15,6 +15,10 @@ void DisarmSortMenus();
 // is armed); false when the click disarmed it (a second click on an armed column) or named no column.
 bool OnColumnClick(const NMLISTVIEW* click);
 
+// A request for a column's sort menu that always opens it (the keyboard's): the column becomes the
+// latest clicked one and the only armed one, as a click that opens its menu leaves them.
+void ArmSortMenu(int column);
+
 // The column of the latest header click, and whether its sort menu is armed.
 int SortColumn();
 bool IsSortMenuArmed(int column);

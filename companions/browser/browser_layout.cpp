@@ -1,4 +1,5 @@
-// Child placement of the browser window: field on top, button at the bottom, the list in between.
+// Child placement of the browser window: the labelled field on top, the button at the bottom, the
+// labelled list in between.
 #include "companions/browser/browser_layout.h"
 
 static int NotNegative(int value)
@@ -14,10 +15,12 @@ BrowserLayout LayOutBrowser(int clientWidth, int clientHeight, int lineHeight)
     int width = NotNegative(clientWidth - 2 * m);
 
     BrowserLayout layout;
-    layout.field = { m, m, width, fieldHeight };
+    layout.fieldLabel = { m, m, width, lineHeight };
+    layout.field = { m, m + lineHeight + LABEL_GAP, width, fieldHeight };
+    layout.historyLabel = { m, layout.field.y + fieldHeight + m, width, lineHeight };
     layout.openAgain = { clientWidth - m - OPEN_AGAIN_WIDTH, clientHeight - m - buttonHeight, OPEN_AGAIN_WIDTH,
                          buttonHeight };
-    int listTop = m + fieldHeight + m;
+    int listTop = layout.historyLabel.y + lineHeight + LABEL_GAP;
     layout.history = { m, listTop, width, NotNegative(layout.openAgain.y - m - listTop) };
     return layout;
 }

@@ -6,13 +6,16 @@ struct BrowserBox {
 };
 
 struct BrowserLayout {
-    BrowserBox field;     // the address field across the top
-    BrowserBox history;   // the history list filling the middle
-    BrowserBox openAgain; // the "Open again" button at the bottom right
+    BrowserBox fieldLabel;   // "Address:" above the field, which it names for screen readers
+    BrowserBox field;        // the address field across the top
+    BrowserBox historyLabel; // "History:" above the list
+    BrowserBox history;      // the history list filling the middle
+    BrowserBox openAgain;    // the "Open again" button at the bottom right
 };
 
 enum {
     BROWSER_MARGIN = 6,
+    LABEL_GAP = 2, // between a label and the control it names
     OPEN_AGAIN_WIDTH = 90,
 };
 

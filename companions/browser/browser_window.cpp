@@ -20,8 +20,12 @@ struct ChildControl {
     DWORD exStyle;
     const char* text;
 };
+// Each label comes just before the control it names: screen readers take an edit's or a list's name
+// from the text before it, and its mnemonic moves the focus there.
 static const ChildControl Children[] = {
+    { "STATIC", IDC_ADDRESS_LABEL, SS_LEFT, 0, "&Address:" },
     { "EDIT", IDC_ADDRESS_FIELD, WS_TABSTOP | ES_AUTOHSCROLL, WS_EX_CLIENTEDGE, "" },
+    { "STATIC", IDC_HISTORY_LABEL, SS_LEFT, 0, "&History:" },
     { "LISTBOX", IDC_HISTORY_LIST, WS_TABSTOP | WS_VSCROLL | LBS_NOTIFY | LBS_HASSTRINGS | LBS_NOINTEGRALHEIGHT,
       WS_EX_CLIENTEDGE, "" },
     // Disabled until an entry is selected: there is nothing to open again before.
@@ -33,7 +37,9 @@ struct ChildPlace {
     BrowserBox BrowserLayout::*box;
 };
 static const ChildPlace ChildPlaces[] = {
+    { IDC_ADDRESS_LABEL, &BrowserLayout::fieldLabel },
     { IDC_ADDRESS_FIELD, &BrowserLayout::field },
+    { IDC_HISTORY_LABEL, &BrowserLayout::historyLabel },
     { IDC_HISTORY_LIST, &BrowserLayout::history },
     { IDC_OPEN_AGAIN, &BrowserLayout::openAgain },
 };

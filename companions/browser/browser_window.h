@@ -17,6 +17,8 @@ enum {
 enum {
     IDC_HISTORY_LIST = 1011,
     IDC_OPEN_AGAIN = 1012,
+    IDC_ADDRESS_LABEL = 1013,
+    IDC_HISTORY_LABEL = 1014,
 };
 
 BOOL RegisterBrowserClass(HINSTANCE instance);

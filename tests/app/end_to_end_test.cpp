@@ -12,6 +12,7 @@
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <vector>
 
 #include "common/contract.h"
 #include "companions/launcher/launcher_controls.h"
@@ -208,6 +209,129 @@ TEST(EndToEnd, TheLauncherStartsTheViewerAndAServerPageReachesTheBrowser)
     EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(launcher.hProcess, 15000));
     CloseHandle(launcher.hThread);
     CloseHandle(launcher.hProcess);
+    EndChild(&server);
+    SetEnvironmentVariableA("VN_BROWSER_RECORD", nullptr);
+    RemoveFolder(scratch);
+}
+
+// One product line of a catalog file: its name in the viewer's code page and its two addresses.
+struct CatalogLine {
+    std::string name, webAddress, serverPath;
+};
+
+std::vector<CatalogLine> ReadCatalogLines(const std::string& path)
+{
+    std::vector<CatalogLine> lines;
+    std::ifstream file(path);
+    for (std::string line; std::getline(file, line);) {
+        size_t first = line.find_first_not_of(" \t\r");
+        if (first == std::string::npos || line[first] == '#')
+            continue;
+        std::vector<std::string> fields;
+        for (size_t start = 0;;) {
+            size_t bar = line.find('|', start);
+            std::string field = line.substr(start, bar == std::string::npos ? std::string::npos : bar - start);
+            size_t begin = field.find_first_not_of(" \t\r"), end = field.find_last_not_of(" \t\r");
+            fields.push_back(begin == std::string::npos ? "" : field.substr(begin, end - begin + 1));
+            if (bar == std::string::npos)
+                break;
+            start = bar + 1;
+        }
+        wchar_t wide[512] = L"";
+        char name[512] = "";
+        MultiByteToWideChar(CP_UTF8, 0, fields[1].c_str(), -1, wide, 512);
+        WideCharToMultiByte(1252, 0, wide, -1, name, sizeof name, nullptr, nullptr);
+        fields.resize(7);
+        lines.push_back({ name, fields[5], fields[6] });
+    }
+    return lines;
+}
+
+// The bundled demo without a mouse, as a keyboard user meets it: the list has the focus when the
+// window appears, Ctrl+2 and the menu's keys sort it by name from Z to A, Enter opens the first row's
+// link menu at the row, its last item hands the address to the browser, and Escape closes the window.
+TEST(EndToEnd, TheDemoWindowIsSortedItsLinksHandedOverAndItClosedWithKeysAlone)
+{
+    KeepWinSockStarted();
+    const char address[] = "127.0.0.91";
+    std::string scratch = MakeScratchFolder("e2e-keys");
+    ASSERT_TRUE(CopyRuntimeInto(scratch));
+    std::string record = scratch + "opened.txt";
+    SetEnvironmentVariableA("VN_BROWSER_RECORD", record.c_str());
+    for (HWND stray; (stray = FindWindowA(BROWSER_CLASS_NAME, nullptr)) != nullptr;)
+        SendMessageA(stray, WM_CLOSE, 0, 0);
+
+    std::string catalog = PRODUCTS_SAMPLE_CATALOG;
+    ChildProcess server;
+    ASSERT_TRUE(StartWithOutput("\"" + scratch + "feed-server.exe\" --catalog \"" + catalog + "\" --address " + address,
+                                scratch.c_str(), &server));
+    std::string log;
+    bool listening = ReadOutputUntil(&server, "listening on", &log, ServerStartMs);
+    if (!listening)
+        EndChild(&server);
+    ASSERT_TRUE(listening) << log;
+
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION viewer = {};
+    std::string commandLine = "\"" + scratch + VIEWER_PROGRAM "\" " + address + "^demo^demo#";
+    ASSERT_TRUE(CreateProcessA(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, scratch.c_str(),
+                               &startup, &viewer));
+    HWND window = WaitForViewerWindow(viewer.dwProcessId, 15000);
+    ASSERT_NE(nullptr, window);
+    HWND list = GetDlgItem(window, 105);
+
+    // The list has the keyboard focus, and its first row is focused but not selected.
+    GUITHREADINFO focus = {};
+    focus.cbSize = sizeof focus;
+    ASSERT_TRUE(WaitForWindow([&] { return GetGUIThreadInfo(viewer.dwThreadId, &focus) ? focus.hwndFocus : nullptr; },
+                              5000) != nullptr);
+    EXPECT_EQ(list, focus.hwndFocus);
+    EXPECT_EQ((UINT)LVIS_FOCUSED, (UINT)SendMessageA(list, LVM_GETITEMSTATE, 0, LVIS_FOCUSED | LVIS_SELECTED));
+
+    PressChord({ VK_CONTROL, '2' });
+    ASSERT_NE(nullptr, WaitForWindow(VisiblePopup, 10000)) << "Ctrl+2 opened no sort menu";
+    PressKey(VK_END); // " Descending"
+    PressKey(VK_RETURN);
+    ASSERT_TRUE(WaitForNoPopup(5000));
+
+    // The first row now holds the name that comes last without regard to case.
+    std::vector<CatalogLine> products = ReadCatalogLines(catalog + "/products/demo.txt");
+    ASSERT_FALSE(products.empty());
+    CatalogLine last = products[0];
+    for (const CatalogLine& product : products)
+        if (lstrcmpiA(product.name.c_str(), last.name.c_str()) > 0)
+            last = product;
+    std::string expected = last.serverPath.empty() ? "http://" + last.webAddress
+                                                   : std::string("http://") + address + ":1360/" + last.serverPath +
+                                                         "^demo^demo";
+    PressKey(VK_HOME);
+    PressKey(VK_RETURN);
+    ASSERT_NE(nullptr, WaitForWindow(VisiblePopup, 10000)) << "Enter opened no link menu";
+    PressKey(VK_END);
+    PressKey(VK_RETURN);
+    std::string opened;
+    for (int waited = 0; waited < 20000 && opened.find('\n') == std::string::npos; waited += 100) {
+        Sleep(100);
+        opened = ReadWholeFile(record);
+    }
+    EXPECT_EQ("open " + expected + "\n", opened);
+
+    // The browser came up in front; the user switches back to the list and leaves with Escape.
+    HWND browser = FindWindowA(BROWSER_CLASS_NAME, nullptr);
+    SetForegroundWindow(window);
+    EXPECT_NE(nullptr, WaitForWindow([&] {
+        return GetGUIThreadInfo(viewer.dwThreadId, &focus) && focus.hwndFocus == list ? list : nullptr;
+    }, 5000)) << "the list did not take the focus back";
+    PressKey(VK_ESCAPE);
+    EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(viewer.hProcess, 15000)) << "Escape did not close the viewer";
+    DWORD code = 1;
+    GetExitCodeProcess(viewer.hProcess, &code);
+    EXPECT_EQ(0u, code);
+    CloseHandle(viewer.hThread);
+    CloseHandle(viewer.hProcess);
+    if (browser != nullptr)
+        PostMessageA(browser, WM_CLOSE, 0, 0);
     EndChild(&server);
     SetEnvironmentVariableA("VN_BROWSER_RECORD", nullptr);
     RemoveFolder(scratch);

@@ -431,6 +431,12 @@ TEST_F(BrowserProcess, ShowsItsControlsInTheGuiFontAndKeepsTheirPlacesOnResize)
     ASSERT_NE(nullptr, button);
     EXPECT_EQ("Edit", ClassOf(field));
     EXPECT_FALSE(IsWindowEnabled(button));
+    // Screen readers name a field and a list after the label just before it among the siblings.
+    HWND fieldLabel = GetWindow(field, GW_HWNDPREV), listLabel = GetWindow(list, GW_HWNDPREV);
+    EXPECT_EQ("Static", ClassOf(fieldLabel));
+    EXPECT_EQ("&Address:", TextOf(fieldLabel));
+    EXPECT_EQ("Static", ClassOf(listLabel));
+    EXPECT_EQ("&History:", TextOf(listLabel));
 
     // Wine 8 answers WM_GETFONT from another process with 0, so the font is told by its measures:
     // the list's line height and the width of text in the field.
@@ -455,14 +461,17 @@ TEST_F(BrowserProcess, ShowsItsControlsInTheGuiFontAndKeepsTheirPlacesOnResize)
         RECT client;
         GetClientRect(window, &client);
         RECT f = ChildRect(window, field), l = ChildRect(window, list), b = ChildRect(window, button);
+        RECT fl = ChildRect(window, fieldLabel), ll = ChildRect(window, listLabel);
         int margin = f.left;
         EXPECT_GT(margin, 0);
         EXPECT_LE(margin, 12);
-        EXPECT_EQ(margin, f.top) << "the field is at the top";
+        EXPECT_EQ(margin, fl.top) << "the field's label is at the top";
+        EXPECT_EQ(fl.bottom + 2, f.top) << "the field is just under its label";
         EXPECT_EQ(client.right - margin, f.right) << "the field spans the window";
         EXPECT_EQ(margin, l.left);
         EXPECT_EQ(client.right - margin, l.right);
-        EXPECT_EQ(f.bottom + margin, l.top) << "the list follows the field";
+        EXPECT_EQ(f.bottom + margin, ll.top) << "the list's label follows the field";
+        EXPECT_EQ(ll.bottom + 2, l.top) << "the list is just under its label";
         EXPECT_EQ(l.bottom + margin, b.top) << "the button follows the list";
         EXPECT_EQ(client.bottom - margin, b.bottom) << "the button is at the bottom";
         EXPECT_EQ(client.right - margin, b.right);

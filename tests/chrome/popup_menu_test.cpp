@@ -52,6 +52,15 @@ void Frame(HDC dc, const RECT& r, int style)
     DrawFrame3D(dc, r, style);
 }
 
+// An item's data as a menu would hold it: its text and icon; the screen readers' part stays empty.
+MenuItemData Item(const char* text, HBITMAP bitmap)
+{
+    MenuItemData data = {};
+    data.text = text;
+    data.bitmap = bitmap;
+    return data;
+}
+
 DRAWITEMSTRUCT ItemDraw(HDC dc, const RECT& rect, const MenuItemData* data, UINT state, UINT action,
                         UINT type = ODT_MENU)
 {
@@ -405,7 +414,7 @@ TEST_F(PopupMenuMeasure, SizesAnItemFromItsTextInTheDefaultGuiFont)
 
     for (const char* text : MeasuredTexts) {
         SIZE expected = GuiFontExtent(text);
-        MenuItemData data = { text, nullptr };
+        MenuItemData data = Item(text, nullptr);
         MenuTextHeight = -7;
         MEASUREITEMSTRUCT measure = Measure(data);
         EXPECT_EQ((UINT)(expected.cx + 22), measure.itemWidth) << '"' << text << '"';
@@ -417,7 +426,7 @@ TEST_F(PopupMenuMeasure, SizesAnItemFromItsTextInTheDefaultGuiFont)
 
 TEST_F(PopupMenuMeasure, UsesTheOwnersDcAndGivesItBack)
 {
-    MenuItemData data = { " Descending", nullptr };
+    MenuItemData data = Item(" Descending", nullptr);
     dcTraffic = DcTraffic();
     {
         ImportPatch getDc("user32.dll", "GetDC", (void*)&WatchGetDC);
@@ -472,7 +481,7 @@ TEST_F(PopupMenuMeasure, RaisesShortTextToTheIconButKeepsItsHeightForCentring)
     for (const auto& one : cases) {
         extentWatch = ExtentWatch();
         extentWatch.height = one.textHeight;
-        MenuItemData data = { text, nullptr };
+        MenuItemData data = Item(text, nullptr);
         MEASUREITEMSTRUCT measure = Measure(data);
         EXPECT_EQ(1, extentWatch.calls);
         EXPECT_EQ(text, extentWatch.text) << "the whole text is measured";
@@ -608,7 +617,7 @@ TEST_F(PopupMenuDraw, SelectedItemIsFilledInHighlightFromColumn17WithTheTextInHi
 {
     OffscreenCanvas canvas(170, 36, Fill);
     PrepareMenuDc(canvas.Dc());
-    MenuItemData data = { " Descending", icon.Bitmap() };
+    MenuItemData data = Item(" Descending", icon.Bitmap());
     DrawItem(canvas, data, ODS_SELECTED, ODA_DRAWENTIRE);
 
     {
@@ -640,7 +649,7 @@ TEST_F(PopupMenuDraw, SelectedItemRaisesTheFrameAndDrawsTheIconSilverTransparent
 {
     OffscreenCanvas canvas(170, 36, Fill);
     PrepareMenuDc(canvas.Dc());
-    MenuItemData data = { " Ascending", icon.Bitmap() };
+    MenuItemData data = Item(" Ascending", icon.Bitmap());
     DrawItem(canvas, data, ODS_SELECTED, ODA_DRAWENTIRE);
     ExpectIconColumn(canvas, colours.light, colours.shadow, true, "the selected icon column");
     // Only the icon's top-left 13 by 13 is used.
@@ -655,7 +664,7 @@ TEST_F(PopupMenuDraw, SelectedItemGivesTheDcBackItsColoursAndObjects)
 {
     OffscreenCanvas canvas(170, 36, Fill);
     PrepareMenuDc(canvas.Dc());
-    MenuItemData data = { " Ascending", icon.Bitmap() };
+    MenuItemData data = Item(" Ascending", icon.Bitmap());
     for (UINT action : { (UINT)ODA_DRAWENTIRE, (UINT)ODA_SELECT }) {
         for (UINT state : { (UINT)ODS_SELECTED, 0u }) {
             DcState before = StateOf(canvas.Dc());
@@ -672,7 +681,7 @@ TEST_F(PopupMenuDraw, UnselectedItemUsesTheDcsColoursAndAFlatFrameInTheMenuColou
 {
     OffscreenCanvas canvas(170, 36, Fill);
     PrepareMenuDc(canvas.Dc());
-    MenuItemData data = { " Ascending", icon.Bitmap() };
+    MenuItemData data = Item(" Ascending", icon.Bitmap());
     DrawItem(canvas, data, 0, ODA_DRAWENTIRE);
     ExpectIconColumn(canvas, colours.menu, colours.menu, true, "the unselected icon column");
     ExpectTextArea(canvas, data.text, DcText, DcBack, "the unselected text area");
@@ -682,7 +691,7 @@ TEST_F(PopupMenuDraw, DeselectingPaintsTheRaisedFrameOutAndKeepsTheIcon)
 {
     OffscreenCanvas canvas(170, 36, Fill);
     PrepareMenuDc(canvas.Dc());
-    MenuItemData data = { " Descending", icon.Bitmap() };
+    MenuItemData data = Item(" Descending", icon.Bitmap());
     DrawItem(canvas, data, ODS_SELECTED, ODA_DRAWENTIRE);
     ExpectIconColumn(canvas, colours.light, colours.shadow, true, "selected first");
     // The selection moves away: only the selection is redrawn.
@@ -697,7 +706,7 @@ TEST_F(PopupMenuDraw, DeselectingPaintsTheRaisedFrameOutAndKeepsTheIcon)
 
 TEST_F(PopupMenuDraw, OnlyAnEntireDrawingDrawsTheIcon)
 {
-    MenuItemData data = { " Ascending", icon.Bitmap() };
+    MenuItemData data = Item(" Ascending", icon.Bitmap());
     for (UINT action : { (UINT)ODA_SELECT, (UINT)ODA_FOCUS, (UINT)(ODA_SELECT | ODA_FOCUS) }) {
         for (UINT state : { (UINT)ODS_SELECTED, 0u }) {
             OffscreenCanvas canvas(170, 36, Fill);
@@ -714,7 +723,7 @@ TEST_F(PopupMenuDraw, OnlyAnEntireDrawingDrawsTheIcon)
 
 TEST_F(PopupMenuDraw, AnItemWithoutABitmapDrawsNoIcon)
 {
-    MenuItemData data = { " Open the link", nullptr };
+    MenuItemData data = Item(" Open the link", nullptr);
     // Other state bits beside the selection change nothing.
     for (UINT state : { (UINT)ODS_SELECTED, (UINT)(ODS_SELECTED | ODS_CHECKED), 0u }) {
         OffscreenCanvas canvas(170, 36, Fill);
@@ -785,7 +794,7 @@ TEST_F(PopupMenuColours, HighlightColoursAreReadOnTheFirstDrawWhateverItsItemAnd
     // From now on the system answers other colours, which the menus must not see.
     sysColours.Forget();
     sysColours.changed[COLOR_HIGHLIGHT] = sysColours.changed[COLOR_HIGHLIGHTTEXT] = true;
-    MenuItemData data = { " Ascending", icon.Bitmap() };
+    MenuItemData data = Item(" Ascending", icon.Bitmap());
     for (int round = 0; round < 3; ++round) {
         DrawItem(canvas, data, ODS_SELECTED, ODA_DRAWENTIRE);
         DrawItem(canvas, data, 0, ODA_SELECT);
@@ -829,7 +838,7 @@ TEST_F(PopupMenuColours, FrameColoursAreReadOnTheFirstFrameAndNeverAgain)
     // Drawing whole items goes through the same frame.
     OffscreenCanvas items(170, 36, Fill);
     PrepareMenuDc(items.Dc());
-    MenuItemData data = { " Ascending", icon.Bitmap() };
+    MenuItemData data = Item(" Ascending", icon.Bitmap());
     DrawItem(items, data, ODS_SELECTED, ODA_DRAWENTIRE);
     ExpectIconColumn(items, colours.light, colours.shadow, true, "a raised item frame");
     DrawItem(items, data, 0, ODA_SELECT);
@@ -938,7 +947,7 @@ struct PopupMenuBuild : ::testing::Test {
     std::unique_ptr<ImportPatch> insert, create;
     TestIcon icon;
     HBITMAP first = icon.Bitmap(), second = nullptr;
-    MenuItemData sentinel = { "untouched", (HBITMAP)(ULONG_PTR)0x5150 };
+    MenuItemData sentinel = Item("untouched", (HBITMAP)(ULONG_PTR)0x5150);
 
     void SetUp() override
     {
@@ -1181,7 +1190,7 @@ TEST_F(PopupMenuGdiLeak, AThousandItemsMeasuredAndDrawnLeaveNoGdiObjectBehind)
     GdiCount count;
     ASSERT_TRUE(count.Installed());
     for (int i = 0; i < 1000; ++i) {
-        data[i % 4] = MenuItemData{ texts[i % 4], i % 3 == 0 ? nullptr : icon.Bitmap() };
+        data[i % 4] = Item(texts[i % 4], i % 3 == 0 ? nullptr : icon.Bitmap());
         Measure(data[i % 4]);
         Draw(window, ItemDraw(canvas.Dc(), rect, &data[i % 4], 0, ODA_DRAWENTIRE));
         Draw(window, ItemDraw(canvas.Dc(), rect, &data[i % 4], ODS_SELECTED, ODA_SELECT));

@@ -60,6 +60,8 @@ struct CellTooltips : ::testing::Test, ViewerWindow {
 
     void SetUp() override
     {
+        // The tips follow the real pointer: it rests in a corner, off the window, until a test moves it.
+        MouseTo(POINT{ 0, 0 });
         ASSERT_NO_FATAL_FAILURE(OpenViewerWindow("127.0.0.72^^#"));
         SetForegroundWindow(window);
         button = GetDlgItem(window, IDC_CLOSE_BUTTON);
@@ -502,11 +504,42 @@ TEST_F(CellTooltips, TheRealPointerOnAClippedCellShowsTheHotCellsText)
     ASSERT_NO_FATAL_FAILURE(ExpectCurrentTool(list, "Oak chair"));
     PointerAway();
 
-    // A cell without a tip shows nothing when the pointer comes back.
+    // A cell without a tip (the Status column's) shows nothing when the pointer comes back.
     HotTrack(0, 0);
-    MouseTo(CellCentre(0, 2));
+    POINT status = CellCentre(0, 1); // subitem 0's bounds are the whole row's: step left from Product
+    status.x -= SendMessageA(list, LVM_GETCOLUMNWIDTH, 1, 0) / 2 + SendMessageA(list, LVM_GETCOLUMNWIDTH, 0, 0) / 2;
+    MouseTo(status);
     PumpUntil([] { return false; }, 1500);
     EXPECT_FALSE(IsWindowVisible(tip)) << "shown with \"" << WindowText(tip) << "\"";
+}
+
+// Without any hot-tracking notification, as under Wine: the window learns the cell from the pointer's
+// own moves over the list. Where the list view also reports hot-tracking (Windows), the two meet in
+// the same-cell short cut, so a shown tip is worked out once per cell.
+TEST_F(CellTooltips, TheRealPointerAloneShowsAClippedNameAndAPricesLongMoneyName)
+{
+    SetColumnWidth(1, 40);
+    PointerAway();
+    ASSERT_TRUE(RestAndWaitForTip(CellCentre(1, 1), LongName))
+        << "shown " << IsWindowVisible(tip) << " with \"" << WindowText(tip) << "\"";
+    EXPECT_EQ(LoadCursorA(nullptr, (LPCSTR)IDC_HAND), GetCursor());
+    EXPECT_EQ(1, LastHotCell().item);
+    EXPECT_EQ(1, LastHotCell().subitem);
+
+    int updates = 0;
+    MessageSpy spy(tip, [&](UINT message, WPARAM, LPARAM) { updates += message == TTM_UPDATETIPTEXTA; });
+    POINT inside = CellCentre(1, 1);
+    for (int step = 1; step <= 3; ++step) {
+        MouseTo(POINT{ inside.x + step, inside.y });
+        HotTrack(1, 1);
+        PumpUntil([] { return false; }, 100);
+    }
+    EXPECT_EQ(0, updates) << "the cell's shown tip was worked out again";
+
+    PointerAway();
+    ASSERT_TRUE(RestAndWaitForTip(CellCentre(0, 3), PriceTip("49.50", 840)))
+        << "shown " << IsWindowVisible(tip) << " with \"" << WindowText(tip) << "\"";
+    PointerAway();
 }
 
 // The tip's size beside its text's: what a one-line tip adds around its text (margins, the

@@ -31,11 +31,21 @@ void MouseTo(POINT at, DWORD flags)
 }
 
 // Down and up carry no move of their own: one SendInput of three events, as a real click arrives.
+static void ClickWith(POINT at, DWORD down, DWORD up)
+{
+    INPUT inputs[3] = { AbsoluteMouseInput(at, MOUSEEVENTF_MOVE), AbsoluteMouseInput(at, down),
+                        AbsoluteMouseInput(at, up) };
+    SendInput(3, inputs, sizeof(INPUT));
+}
+
 void ClickAt(POINT at)
 {
-    INPUT inputs[3] = { AbsoluteMouseInput(at, MOUSEEVENTF_MOVE), AbsoluteMouseInput(at, MOUSEEVENTF_LEFTDOWN),
-                        AbsoluteMouseInput(at, MOUSEEVENTF_LEFTUP) };
-    SendInput(3, inputs, sizeof(INPUT));
+    ClickWith(at, MOUSEEVENTF_LEFTDOWN, MOUSEEVENTF_LEFTUP);
+}
+
+void RightClickAt(POINT at)
+{
+    ClickWith(at, MOUSEEVENTF_RIGHTDOWN, MOUSEEVENTF_RIGHTUP);
 }
 
 // Down and up in one SendInput, so no other input comes between them.
@@ -46,6 +56,22 @@ void PressKey(WORD key)
     inputs[0].ki.wVk = inputs[1].ki.wVk = key;
     inputs[1].ki.dwFlags = KEYEVENTF_KEYUP;
     SendInput(2, inputs, sizeof(INPUT));
+}
+
+// One SendInput for the whole chord, so no other input comes between its keys.
+void PressChord(std::initializer_list<WORD> keys)
+{
+    INPUT inputs[8] = {};
+    int count = 0;
+    for (WORD key : keys) {
+        inputs[count].type = INPUT_KEYBOARD;
+        inputs[count++].ki.wVk = key;
+    }
+    for (int i = (int)keys.size() - 1; i >= 0; --i) {
+        inputs[count] = inputs[i];
+        inputs[count++].ki.dwFlags = KEYEVENTF_KEYUP;
+    }
+    SendInput((UINT)count, inputs, sizeof(INPUT));
 }
 
 // Unicode strokes need no keyboard layout: each character arrives as it is written.

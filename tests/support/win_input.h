@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <functional>
+#include <initializer_list>
 #include <string>
 
 // One mouse event at a screen point, moving there, in the absolute coordinates a mouse driver gives.
@@ -16,8 +17,14 @@ void MouseTo(POINT at, DWORD flags = 0);
 // Moves the pointer to a screen point, then presses and releases the left button there.
 void ClickAt(POINT at);
 
+// The same with the right button.
+void RightClickAt(POINT at);
+
 // Presses and releases one virtual key.
 void PressKey(WORD key);
+
+// Presses the keys in order and releases them in reverse, as a chord such as Ctrl+1 is typed.
+void PressChord(std::initializer_list<WORD> keys);
 
 // Types text character by character as Unicode key strokes.
 void TypeText(const char* text);

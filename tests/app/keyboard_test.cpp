@@ -1,0 +1,241 @@
+// The Products window without a mouse, under Wine with real keys: Enter, the menu key and Shift+F10
+// open the focused row's link menu at the row, a right click opens it where a left click does,
+// Ctrl+1 to Ctrl+6 open a column's sort menu under its header, Escape closes the window, the list
+// takes the focus back when the window is activated again, and the owner-drawn items carry their
+// names for screen readers. Menus run a modal loop here, so input comes from a second thread.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+#include <commctrl.h>
+#include <oleacc.h>
+
+#include <string>
+#include <vector>
+
+#include "app/menus.h"
+#include "chrome/popup_menu.h"
+#include "common/control_ids.h"
+#include "feed/product_list.h"
+#include "listview/product_list_view.h"
+#include "listview/sorting.h"
+#include "viewer_window.h"
+#include "win_input.h"
+#include "win_test_support.h"
+
+namespace {
+
+struct KeyboardTest : ::testing::Test, ViewerWindow {
+    void SetUp() override
+    {
+        ASSERT_NO_FATAL_FAILURE(OpenViewerWindow("127.0.0.71^acct^key#"));
+        AppendProduct(1, "Oak chair", 1110, "49.50", 840, "shop.example/oak", "oak-chair");
+        AppendProduct(2, "Linen throw", 1120, "19.00", 978, "shop.example/linen", "linen");
+        AppendProduct(5, "Bare stool", 1110, "5.00", 840, "", "");
+        ASSERT_EQ(1, FillProductListView(list));
+        FocusFirstRow(list);
+        SetForegroundWindow(window);
+        SetFocus(list);
+        PumpMessages();
+    }
+
+    void TearDown() override { CloseViewerWindow(); }
+
+    // Runs keys (or clicks) on a second thread while this one pumps, and reads the menu they open,
+    // then dismisses it; shown is false when none opened within the wait.
+    SeenMenu MenuAfter(const std::function<void()>& input, int waitMs = 5000)
+    {
+        SeenMenu seen;
+        RunInput([&] {
+            input();
+            HWND popup = WaitForPopup(waitMs);
+            if (popup == nullptr)
+                return;
+            seen = ReadPopup(popup);
+            PressKey(VK_ESCAPE);
+            WaitForNoPopup(5000);
+        });
+        return seen;
+    }
+
+    POINT CellPoint(int row, int column)
+    {
+        RECT cell = {};
+        cell.top = column;
+        cell.left = LVIR_BOUNDS;
+        SendMessageA(list, LVM_GETSUBITEMRECT, row, (LPARAM)&cell);
+        POINT at = { cell.left + 10, (cell.top + cell.bottom) / 2 };
+        ClientToScreen(list, &at);
+        return at;
+    }
+
+    RECT HeaderItem(int column)
+    {
+        RECT item = {};
+        SendMessageA((HWND)SendMessageA(list, LVM_GETHEADER, 0, 0), HDM_GETITEMRECT, column, (LPARAM)&item);
+        return item;
+    }
+};
+
+TEST_F(KeyboardTest, EnterTheMenuKeyAndShiftF10OpenTheFocusedRowsLinkMenuAtTheRow)
+{
+    const struct {
+        const char* name;
+        std::vector<WORD> keys;
+    } openers[] = { { "Enter", { VK_RETURN } }, { "menu key", { VK_APPS } }, { "Shift+F10", { VK_SHIFT, VK_F10 } } };
+    for (const auto& opener : openers) {
+        SCOPED_TRACE(opener.name);
+        // The arrow keys move the focus from the first row to the second.
+        SeenMenu seen = MenuAfter([&] {
+            PressKey(VK_HOME);
+            PressKey(VK_DOWN);
+            if (opener.keys.size() == 1)
+                PressKey(opener.keys[0]);
+            else
+                PressChord({ opener.keys[0], opener.keys[1] });
+        });
+        ASSERT_TRUE(seen.shown) << "no link menu opened";
+        EXPECT_EQ(1, FocusedRow(list));
+        POINT expected = RowLinkMenuPoint(list, 1);
+        EXPECT_EQ(expected.x, seen.rect.left);
+        EXPECT_EQ(expected.y, seen.rect.top);
+        ASSERT_EQ(2, seen.items);
+        EXPECT_EQ((UINT)IDM_OPEN_WEB_ADDRESS, seen.ids[0]);
+        EXPECT_EQ((UINT)IDM_OPEN_SERVER_PAGE, seen.ids[1]);
+        EXPECT_STREQ("shop.example/linen", MenuItemSlots[2].text);
+        EXPECT_STREQ("linen", MenuItemSlots[3].text);
+    }
+    // The row's Product cell starts the menu, just under the row.
+    RECT cell = {};
+    cell.top = 1;
+    cell.left = LVIR_BOUNDS;
+    SendMessageA(list, LVM_GETSUBITEMRECT, 1, (LPARAM)&cell);
+    POINT corner = { cell.left, cell.bottom };
+    ClientToScreen(list, &corner);
+    EXPECT_EQ(corner.x, RowLinkMenuPoint(list, 1).x);
+    EXPECT_EQ(corner.y, RowLinkMenuPoint(list, 1).y);
+}
+
+TEST_F(KeyboardTest, ARowWithoutAddressesOpensNothingFromTheKeyboard)
+{
+    SeenMenu seen = MenuAfter([] {
+        PressKey(VK_END);
+        PressKey(VK_RETURN);
+    }, 1500);
+    EXPECT_EQ(2, FocusedRow(list));
+    EXPECT_FALSE(seen.shown);
+}
+
+TEST_F(KeyboardTest, ARightClickOnARowOpensItsLinkMenuWhereALeftClickDoes)
+{
+    POINT at = CellPoint(0, 2);
+    SeenMenu left = MenuAfter([&] { ClickAt(at); });
+    SeenMenu right = MenuAfter([&] { RightClickAt(at); });
+    ASSERT_TRUE(left.shown);
+    ASSERT_TRUE(right.shown) << "a right click opened no menu";
+    EXPECT_EQ(left.rect.left, right.rect.left);
+    EXPECT_EQ(left.rect.top, right.rect.top);
+    EXPECT_EQ(2, right.items);
+    EXPECT_STREQ("shop.example/oak", MenuItemSlots[2].text);
+
+    SeenMenu bare = MenuAfter([&] { RightClickAt(CellPoint(2, 2)); }, 1500);
+    EXPECT_FALSE(bare.shown) << "a row without addresses has no menu";
+}
+
+TEST_F(KeyboardTest, CtrlAndADigitOpenThatColumnsSortMenuUnderItsHeaderEachTime)
+{
+    for (int column = 0; column < 6; ++column) {
+        SCOPED_TRACE(column);
+        POINT expected = SortMenuPoint(window, HeaderItem(column));
+        // Twice: a menu dismissed leaves its column armed, which only a click takes as a toggle.
+        for (int round = 0; round < 2; ++round) {
+            SeenMenu seen = MenuAfter([&] { PressChord({ VK_CONTROL, (WORD)('1' + column) }); });
+            ASSERT_TRUE(seen.shown) << "round " << round;
+            EXPECT_EQ(expected.x, seen.rect.left);
+            EXPECT_EQ(expected.y, seen.rect.top);
+            EXPECT_EQ((UINT)IDM_SORT_ASCENDING, seen.ids[0]);
+            EXPECT_EQ(column, SortColumn());
+            EXPECT_TRUE(IsSortMenuArmed(column));
+        }
+    }
+    // Ctrl+7 names no column, and a digit without Ctrl is the list's own type-ahead.
+    EXPECT_FALSE(MenuAfter([] { PressChord({ VK_CONTROL, '7' }); }, 1000).shown);
+    EXPECT_FALSE(MenuAfter([] { PressKey('2'); }, 1000).shown);
+}
+
+TEST_F(KeyboardTest, ChoosingDescendingFromTheKeyboardSortsTheRows)
+{
+    RunInput([] {
+        PressChord({ VK_CONTROL, '2' });
+        if (WaitForPopup(5000) == nullptr)
+            return;
+        PressKey(VK_END);
+        PressKey(VK_RETURN);
+        WaitForNoPopup(5000);
+    });
+    std::vector<std::string> names;
+    for (int row = 0; row < 3; ++row)
+        names.push_back(GetItemRecord(list, row)->name);
+    EXPECT_EQ((std::vector<std::string>{ "Oak chair", "Linen throw", "Bare stool" }), names);
+}
+
+TEST_F(KeyboardTest, EscapeClosesTheWindowAsTheCloseButtonDoes)
+{
+    PressKey(VK_ESCAPE);
+    bool quit = false;
+    int code = -1;
+    EXPECT_TRUE(PumpUntil([&] { return quit; }, 5000, &quit, &code)) << "no quit after Escape";
+    EXPECT_EQ(0, code);
+    EXPECT_FALSE(IsWindowVisible(window));
+}
+
+TEST_F(KeyboardTest, TheListTakesTheFocusBackWhenTheWindowIsActivatedAgain)
+{
+    EXPECT_EQ(list, GetFocus());
+    HWND other = CreateWindowExA(0, "STATIC", "other", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 200, 100, nullptr,
+                                 nullptr, nullptr, nullptr);
+    ASSERT_NE(nullptr, other);
+    SetForegroundWindow(other);
+    PumpMessages();
+    EXPECT_NE(list, GetFocus());
+    SetForegroundWindow(window);
+    PumpMessages();
+    EXPECT_EQ(list, GetFocus());
+    DestroyWindow(other);
+}
+
+// Screen readers find an owner-drawn item's name in an MSAAMENUINFO at the start of its data.
+TEST_F(KeyboardTest, OwnerDrawnItemsCarryTheirTextsForScreenReaders)
+{
+    SeenMenu seen = MenuAfter([] { PressKey(VK_RETURN); });
+    ASSERT_TRUE(seen.shown);
+    for (int i = 0; i < 2; ++i) {
+        const MSAAMENUINFO* info = (const MSAAMENUINFO*)seen.data[i];
+        ASSERT_EQ((DWORD)MSAA_MENU_SIG, info->dwMSAASignature) << i;
+        const MenuItemData* item = (const MenuItemData*)seen.data[i];
+        std::wstring expected(item->text, item->text + strlen(item->text));
+        EXPECT_EQ(expected, std::wstring(info->pszWText, info->cchWText)) << i;
+    }
+    EXPECT_EQ(std::wstring(L"oak-chair"), std::wstring(MenuItemSlots[3].accessible.pszWText));
+}
+
+// The name is the whole text in UTF-16 from the ANSI code page, cut where the name's room ends.
+TEST(MenuItemNames, AreTheItemsTextsInUtf16CutToTheirRoom)
+{
+    const std::string longText(300, 'a');
+    const PopupItem items[] = { { 0, " Ascending", nullptr, 103 }, { 1, "Caf\xE9 & co", nullptr, 104 },
+                                { 2, longText.c_str(), nullptr, 101 }, { 3, "", nullptr, 102 } };
+    HMENU menu = BuildPopupMenu(items, 4);
+    ASSERT_NE(nullptr, menu);
+    const std::wstring expected[] = { L" Ascending", L"Caf\u00E9 & co", std::wstring(MENU_ITEM_NAME_CAPACITY - 1, L'a'),
+                                      L"" };
+    for (int i = 0; i < 4; ++i) {
+        const MenuItemData& slot = MenuItemSlots[i];
+        EXPECT_EQ((DWORD)MSAA_MENU_SIG, slot.accessible.dwMSAASignature) << i;
+        EXPECT_EQ(slot.name, slot.accessible.pszWText) << i;
+        EXPECT_EQ(expected[i].size(), slot.accessible.cchWText) << i;
+        EXPECT_EQ(expected[i], std::wstring(slot.name)) << i;
+    }
+    DestroyMenu(menu);
+}
+
+} // namespace
