@@ -36,5 +36,7 @@ set(CPACK_NSIS_EXTRA_INSTALL_COMMANDS "
   WriteRegStr SHCTX '${PRODUCTS_APP_PATH}' 'Path' '$INSTDIR'")
 set(CPACK_NSIS_EXTRA_UNINSTALL_COMMANDS "
   DeleteRegKey SHCTX '${PRODUCTS_APP_PATH}'")
+# Where cpack finds the signing script and the per-generator settings.
+set(CPACK_PRODUCTS_SOURCE_DIR ${PROJECT_SOURCE_DIR})
 set(CPACK_PROJECT_CONFIG_FILE ${PROJECT_SOURCE_DIR}/cmake/PackagingNames.cmake)
 include(CPack)

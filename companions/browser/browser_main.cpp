@@ -1,5 +1,6 @@
 // Entry of Vn_Browser.exe: one instance per desktop, the browser window and its message loop.
 #include <windows.h>
+#include <commctrl.h>
 #include <objbase.h>
 
 #include "companions/browser/browser_window.h"
@@ -39,6 +40,9 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand)
     }
 
     ReadRecordSetting();
+    // The manifest asks for Common Controls 6: its themed buttons, fields and lists come from there.
+    INITCOMMONCONTROLSEX controls = { sizeof controls, ICC_STANDARD_CLASSES };
+    InitCommonControlsEx(&controls);
     // The shell may hand a web address to COM servers, which want an apartment on this thread.
     CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
     if (!RegisterBrowserClass(instance))

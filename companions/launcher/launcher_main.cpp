@@ -1,5 +1,6 @@
 // Entry of Vn_Launcher.exe: set the search path the viewer inherits, open the window, run the loop.
 #include <windows.h>
+#include <commctrl.h>
 
 #include "companions/launcher/launcher_window.h"
 #include "companions/launcher/viewer_start.h"
@@ -8,6 +9,9 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand)
 {
     // Without it the viewer still runs; only a browser not otherwise registered is not found.
     PrepareViewerSearchPath();
+    // The manifest asks for Common Controls 6: its themed buttons, fields and lists come from there.
+    INITCOMMONCONTROLSEX controls = { sizeof controls, ICC_STANDARD_CLASSES };
+    InitCommonControlsEx(&controls);
     if (!RegisterLauncherClass(instance))
         return 0;
     HWND window = CreateLauncherWindow(instance, showCommand);

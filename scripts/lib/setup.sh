@@ -4,7 +4,8 @@
 # Debian packages the project needs (native tools, the i686 MinGW cross compilers, Wine, a display).
 PRODUCTS_PACKAGES=(
   cmake make g++ clang libclang-rt-14-dev googletest python3 iso-codes file procps
-  g++-mingw-w64-i686 wine wine32:i386 xvfb xauth x11-utils imagemagick libasio-dev nsis
+  g++-mingw-w64-i686 wine wine32:i386 fonts-wine xvfb xauth x11-utils imagemagick libasio-dev nsis
+  osslsigncode openssl
 )
 
 # Seconds between attempts at the package indexes; the set-up test makes it 0.

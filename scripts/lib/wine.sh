@@ -18,6 +18,9 @@ wine_prepare_prefix() {
     wineboot -i >/dev/null 2>&1 || exit 1
     # Without a window manager every DestroyWindow waits about 2 s unless X11 windows are unmanaged.
     wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1 || exit 1
+    # Wine reads its own fonts (fonts-wine: Tahoma for dialogs, Marlett for the caption buttons) only
+    # from the prefix's Fonts folder; without them captions show letters and text falls back to others.
+    cp /usr/share/wine/fonts/* "$WINEPREFIX/drive_c/windows/Fonts/" || exit 1
     wineserver -w
     touch "$WINEPREFIX/.products-ready"
   ) 9>"$WINEPREFIX.lock"

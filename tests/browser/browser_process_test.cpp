@@ -484,4 +484,21 @@ TEST_F(BrowserProcess, ShowsItsControlsInTheGuiFontAndKeepsTheirPlacesOnResize)
     }
 }
 
+// The caption buttons of the companions' windows are Marlett glyphs, and dialogs are set in Tahoma:
+// the test prefix must hold Wine's own fonts, or captions show letters and text takes other metrics.
+TEST(WineFonts, TheCaptionButtonsAndDialogFontsAreThere)
+{
+    HDC dc = CreateCompatibleDC(nullptr);
+    for (const char* face : { "Marlett", "Tahoma" }) {
+        HFONT font = CreateFontA(-13, 0, 0, 0, FW_NORMAL, 0, 0, 0, DEFAULT_CHARSET, 0, 0, 0, 0, face);
+        HGDIOBJ old = SelectObject(dc, font);
+        char chosen[LF_FACESIZE] = "";
+        GetTextFaceA(dc, sizeof chosen, chosen);
+        EXPECT_STREQ(face, chosen);
+        SelectObject(dc, old);
+        DeleteObject(font);
+    }
+    DeleteDC(dc);
+}
+
 } // namespace

@@ -4,9 +4,9 @@
 # installed launcher starting the installed viewer against the installed feed server and, on a link
 # choice, the installed browser found by its bare name; then a silent uninstall that leaves none of
 # what it added. Needs DISPLAY.
-# usage: install_test.sh SOURCE_DIR BUILD_DIR VERSION END_TO_END_TESTS_EXE
+# usage: install_test.sh SOURCE_DIR BUILD_DIR VERSION END_TO_END_TESTS_EXE MANIFEST_DUMP_EXE
 set -u
-source_dir=$1 build=$2 version=$3 e2e=$4
+source_dir=$1 build=$2 version=$3 e2e=$4 dump=$5
 work=$(mktemp -d)
 export WINEPREFIX=$work/prefix
 source "$source_dir/scripts/lib/wine.sh"
@@ -46,6 +46,10 @@ exists "$app_path" && exists "$uninstall_key" || fail "the keys are not there to
 entry=$(query "$uninstall_key")
 grep -qE 'DisplayVersion +REG_SZ +'"$version" <<<"$entry" && grep -qE 'DisplayName +REG_SZ +Products' <<<"$entry" &&
   ok "uninstall entry with version $version" || fail "uninstall entry: $entry"
+
+# The installed programs' manifests, read in the prefix they were installed into.
+python3 "$source_dir/tests/package/check_manifests.py" wine "$dump" 'C:\Program Files\Products' ||
+  fail "manifests of the installed programs"
 
 # The installed programs end to end, through the same test the build's programs pass.
 if PRODUCTS_INSTALLED_DIR='C:\Program Files\Products' wine "$e2e" \

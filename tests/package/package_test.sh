@@ -1,9 +1,9 @@
 #!/bin/bash
 # Makes the portable zip with CPack and checks it: exactly the expected files, every program and
 # library with a version resource of the project's version, and none importing a MinGW runtime DLL.
-# usage: package_test.sh BUILD_DIR VERSION VERSION_CHECK_EXE
+# usage: package_test.sh BUILD_DIR VERSION VERSION_CHECK_EXE MANIFEST_DUMP_EXE
 set -u
-build=$1 version=$2 checker=$3
+build=$1 version=$2 checker=$3 dump=$4
 objdump=${OBJDUMP:-i686-w64-mingw32-objdump}
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
@@ -34,11 +34,14 @@ for pe in "$work/unpacked/$top"/*.exe "$work/unpacked/$top"/*.dll; do
   [ -f "$pe" ] || continue
   pes+=("Z:$pe")
   runtime=$("$objdump" -p "$pe" | grep -iE 'DLL Name: .*(libgcc|libstdc|libwinpthread|mingw)')
+  # Only scripts/package --sign signs; a plain build carries no signature.
+  osslsigncode verify -in "$pe" 2>&1 | grep -q 'No signature found' || fail "$(basename "$pe") is signed without --sign"
   [ -z "$runtime" ] || fail "$(basename "$pe") imports a MinGW runtime DLL: $runtime"
 done
 [ ${#pes[@]} -eq 7 ] || fail "expected 7 programs and libraries, found ${#pes[@]}"
 # The Windows checker reads each file's version resource through the system's own version API.
 "$build/wine-run" "$checker" "$version" "${pes[@]}" || fail "version resources"
+python3 "$(dirname "$0")/check_manifests.py" "$build/wine-run" "$dump" "Z:$work/unpacked/$top" || fail "manifests"
 grep -q $'\r$' "$work/unpacked/$top/README.txt" || fail "README.txt is not in CRLF line ends"
 grep -q "Products $version for Windows" "$work/unpacked/$top/README.txt" || fail "README.txt does not name the version"
 [ $status -eq 0 ] && echo "ok: package contents"

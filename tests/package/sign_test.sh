@@ -1,0 +1,60 @@
+#!/bin/bash
+# Signs both downloads with a throwaway certificate made here, as scripts/package --sign does, and
+# checks them as a user's system would: every program and library in the zip, the installer, and what
+# the installer puts on the disk, the uninstaller included, carry a signature that osslsigncode
+# verifies against the certificate; the signed installer still installs. Needs DISPLAY.
+# usage: sign_test.sh SOURCE_DIR BUILD_DIR VERSION
+set -u
+source_dir=$1 build=$2 version=$3
+work=$(mktemp -d)
+export WINEPREFIX=$work/prefix
+source "$source_dir/scripts/lib/wine.sh"
+cleanup() {
+  wineserver -k 2>/dev/null
+  rm -rf "$work"
+}
+trap cleanup EXIT
+status=0
+fail() { echo "FAIL: $*"; status=1; }
+ok() { echo "ok: $*"; }
+
+# A certificate for code signing that lives as long as this test, in a password-protected PKCS#12
+# file; the password has a blank and a quote, which must not matter on the way to the signer.
+password="throw away's"
+openssl req -x509 -newkey rsa:2048 -sha256 -days 2 -nodes -subj "/CN=Products test signing" \
+  -addext "extendedKeyUsage=codeSigning" -keyout "$work/key.pem" -out "$work/cert.pem" >/dev/null 2>&1 &&
+  openssl pkcs12 -export -inkey "$work/key.pem" -in "$work/cert.pem" -out "$work/test.pfx" \
+    -passout "pass:$password" >/dev/null 2>&1 || { echo "FAIL: could not make a test certificate"; exit 1; }
+
+(cd "$work" && PRODUCTS_SIGN_PFX=$work/test.pfx PRODUCTS_SIGN_PASSWORD=$password \
+  cpack --config "$build/CPackConfig.cmake" -G "ZIP;NSIS" -B "$work/out" >"$work/cpack.log" 2>&1) ||
+  { cat "$work/cpack.log"; echo "FAIL: cpack with signing"; exit 1; }
+
+verified() { osslsigncode verify -CAfile "$work/cert.pem" -in "$1" 2>&1 | grep -q '^Signature verification: ok'; }
+check_signed() {
+  local what=$1 file
+  shift
+  local count=0
+  for file in "$@"; do
+    count=$((count + 1))
+    verified "$file" || fail "$what: $(basename "$file") is not signed by the test certificate"
+  done
+  echo "$count"
+}
+
+top=Products-$version-win32
+python3 -c 'import sys, zipfile; zipfile.ZipFile(sys.argv[1]).extractall(sys.argv[2])' "$work/out/$top.zip" "$work/zip"
+signed=$(check_signed zip "$work/zip/$top"/*.exe "$work/zip/$top"/*.dll)
+[ "$signed" -eq 7 ] && ok "the zip's 7 programs and libraries are signed" || fail "the zip holds $signed programs and libraries"
+setup=$work/out/$top-setup.exe
+verified "$setup" && ok "the installer is signed" || fail "the installer is not signed"
+
+wine_prepare_prefix || { echo "FAIL: could not make a fresh prefix"; exit 1; }
+wine "$setup" /S
+wineserver -w
+folder="$WINEPREFIX/drive_c/Program Files/Products"
+[ -f "$folder/Vn_Products.exe" ] && ok "the signed installer installs" || fail "nothing installed from the signed installer"
+signed=$(check_signed installed "$folder"/*.exe "$folder"/*.dll)
+[ "$signed" -eq 8 ] && ok "the 7 installed programs and libraries and the uninstaller are signed" ||
+  fail "installed: $signed programs and libraries"
+exit $status
