@@ -537,6 +537,9 @@ int main(int argc, char** argv)
     gHardStopTimer = &hardStop;
     WatchForTheEnd(gOptions.hog > 0 ? 600 : 20);
     io.run();
+    // The clients' sockets and timers were made on io: they must go before it does, not at exit.
+    gClients.clear();
+    gHogs.clear();
     const double elapsed = std::chrono::duration<double>(gLastDone - gStarted).count();
 
     std::string shown = gOptions.request;
