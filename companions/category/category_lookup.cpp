@@ -7,21 +7,7 @@ static const char kUnknownCategory[] = "Unknown category";
 
 extern "C" int __stdcall func32_Get_IDToOrd(int categoryId)
 {
-    // Binary search over ids; the table itself stays in file order so ordinals follow the data file.
-    int low = 0;
-    int high = kCategoryCount;
-    while (low < high) {
-        const int middle = low + (high - low) / 2;
-        const int ordinal = kCategoryOrdinalsById[middle];
-        const int id = kCategories[ordinal].id;
-        if (id == categoryId)
-            return ordinal;
-        if (id < categoryId)
-            low = middle + 1;
-        else
-            high = middle;
-    }
-    return -1;
+    return CategoryOrdinalOf(categoryId);
 }
 
 extern "C" const char* __stdcall func32_Get_FullName(int ordinal)

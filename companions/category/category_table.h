@@ -1,4 +1,5 @@
-// The category table inside Vn_Category.dll, defined by the source generated from categories.txt.
+// The category table inside Vn_Category.dll and the feed server, defined by the source generated from
+// categories.txt, and the one search by id over it.
 #pragma once
 
 struct CategoryRecord {
@@ -12,3 +13,6 @@ extern const int kCategoryCount;
 
 // Every ordinal once, in ascending order of the categories' ids, for searching by id.
 extern const int kCategoryOrdinalsById[];
+
+// The ordinal of the category with this id, or -1 when the table has none.
+int CategoryOrdinalOf(int categoryId);

@@ -1,4 +1,5 @@
-// The currency table inside Vn_Countries.dll, defined by the source generated from iso_4217.json.
+// The currency table inside Vn_Countries.dll and the feed server, defined by the source generated from
+// iso_4217.json, and the one search by numeric code over it.
 #pragma once
 
 struct MoneyRecord {
@@ -10,3 +11,6 @@ struct MoneyRecord {
 // Sorted by ascending numeric code, each code once.
 extern const MoneyRecord kMoneyRecords[];
 extern const int kMoneyRecordCount;
+
+// The record of an ISO 4217 numeric code, or null when the table has none.
+const MoneyRecord* MoneyRecordOf(int numeric);

@@ -2,25 +2,16 @@
 // is turned into its feed line here, once, so that serving a feed is a plain copy.
 #include "feed_catalog.h"
 
-#include <errno.h>
-#include <fcntl.h>
 #include <stdio.h>
 #include <string.h>
-#include <sys/stat.h>
-#include <sys/types.h>
-#ifdef _WIN32
-#include <io.h>
-#else
-#include <unistd.h>
-#endif
 
+#include <functional>
+
+#include "catalog_file.h"
 #include "feed_names.h"
 #include "feed_text.h"
 
 namespace {
-
-// Catalog files are small; anything bigger is a mistake (a wrong directory, a binary file).
-const long kFileMax = 16L * 1024 * 1024;
 
 struct LoadState {
     std::vector<CatalogError>* errors;
@@ -37,99 +28,6 @@ void AddError(LoadState* state, const std::string& file, int line, const std::st
     error.line = line;
     error.reason = reason;
     state->errors->push_back(error);
-}
-
-// Opens a file for reading only when it is a regular file: a FIFO would block the open or the first
-// read for ever, a device could be anything, a directory is a mistake. Checked by name first, so that
-// nothing else is opened at all, then on the open descriptor, in case the name changed in between.
-FILE* OpenRegularFile(const std::string& path, std::string* why)
-{
-    struct stat byName;
-    if (stat(path.c_str(), &byName) != 0) {
-        *why = std::string("cannot be opened: ") + strerror(errno);
-        return nullptr;
-    }
-    if (!S_ISREG(byName.st_mode)) {
-        *why = S_ISDIR(byName.st_mode) ? "is a directory, not a file" : "is not a regular file (a FIFO or a device)";
-        return nullptr;
-    }
-#ifdef _WIN32
-    FILE* file = fopen(path.c_str(), "rb");
-    if (file == nullptr) {
-        *why = std::string("cannot be opened: ") + strerror(errno);
-        return nullptr;
-    }
-    const int fd = _fileno(file);
-#else
-    // Non-blocking, so that even a FIFO put there since the check cannot hold the open.
-    const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-    if (fd < 0) {
-        *why = std::string("cannot be opened: ") + strerror(errno);
-        return nullptr;
-    }
-#endif
-    struct stat opened;
-    if (fstat(fd, &opened) != 0 || !S_ISREG(opened.st_mode)) {
-        *why = "is not a regular file (a FIFO or a device)";
-#ifdef _WIN32
-        fclose(file);
-#else
-        close(fd);
-#endif
-        return nullptr;
-    }
-#ifndef _WIN32
-    // A regular file never blocks; reads go back to the ordinary kind.
-    fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
-    FILE* file = fdopen(fd, "rb");
-    if (file == nullptr) {
-        *why = std::string("cannot be opened: ") + strerror(errno);
-        close(fd);
-        return nullptr;
-    }
-#endif
-    return file;
-}
-
-// Reads a whole file and cuts it into lines: LF ends a line, a CR before it is dropped (files saved
-// on Windows), and a UTF-8 byte order mark at the start is skipped.
-bool ReadLines(const std::string& path, std::vector<std::string>* lines, std::string* why)
-{
-    FILE* file = OpenRegularFile(path, why);
-    if (file == nullptr)
-        return false;
-    std::string text;
-    char chunk[4096];
-    size_t n = 0;
-    while ((n = fread(chunk, 1, sizeof chunk, file)) > 0) {
-        text.append(chunk, n);
-        if ((long)text.size() > kFileMax) {
-            fclose(file);
-            *why = "is larger than 16 MiB";
-            return false;
-        }
-    }
-    const bool readError = ferror(file) != 0;
-    fclose(file);
-    if (readError) {
-        *why = "cannot be read";
-        return false;
-    }
-    size_t start = 0;
-    if (text.compare(0, 3, "\xEF\xBB\xBF") == 0)
-        start = 3;
-    lines->clear();
-    while (start < text.size()) {
-        size_t end = text.find('\n', start);
-        if (end == std::string::npos)
-            end = text.size();
-        size_t stop = end;
-        if (stop > start && text[stop - 1] == '\r')
-            --stop;
-        lines->push_back(text.substr(start, stop - start));
-        start = end + 1;
-    }
-    return true;
 }
 
 bool IsBlank(char c)
@@ -167,6 +65,42 @@ std::vector<std::string> SplitFields(const std::string& line)
         fields.push_back(Trim(line.substr(start, bar - start)));
         start = bar + 1;
     }
+}
+
+// One line of a catalog file that is neither blank nor a comment.
+struct CatalogLine {
+    int number = 0;                       // 1-based, in its file
+    std::vector<std::string> fields;      // UTF-8, as written
+    std::vector<std::string> fields1252;  // the same fields in code page 1252, the feed's text
+};
+
+// Reads a catalog file and hands take each line that is neither blank nor a comment, in file order,
+// split into its fields both ways; a line that is not UTF-8 or holds a character code page 1252 lacks
+// is reported here and not handed on. False when the file cannot be read at all; *why then says why.
+bool ForEachCatalogLine(const std::string& file, LoadState* state, std::string* why,
+                        const std::function<void(const CatalogLine&)>& take)
+{
+    std::vector<std::string> lines;
+    if (!ReadTextLines(file, &lines, why))
+        return false;
+    for (size_t i = 0; i < lines.size(); ++i) {
+        if (IsSkipped(lines[i]))
+            continue;
+        CatalogLine line;
+        line.number = (int)i + 1;
+        std::string cp1252;
+        std::string wrong;
+        if (!Utf8ToCp1252(lines[i], &cp1252, &wrong)) {
+            AddError(state, file, line.number, wrong);
+            continue;
+        }
+        // "|" and the blanks are ASCII, so both spellings split into the same fields, each the other's
+        // conversion.
+        line.fields = SplitFields(lines[i]);
+        line.fields1252 = SplitFields(cp1252);
+        take(line);
+    }
+    return true;
 }
 
 std::string Quoted(const std::string& text)
@@ -296,27 +230,14 @@ bool LoadAccounts(const std::string& dir, LoadState* state, std::vector<CatalogA
                   std::vector<CatalogError>* warnings)
 {
     const std::string file = dir + "/accounts.txt";
-    std::vector<std::string> lines;
-    std::string why;
-    if (!ReadLines(file, &lines, &why)) {
-        AddError(state, file, 0, why);
-        return false;
-    }
     std::map<std::string, int> seen;  // lower-case id -> line
-    for (size_t i = 0; i < lines.size(); ++i) {
-        const int lineNumber = (int)i + 1;
-        if (IsSkipped(lines[i]))
-            continue;
-        std::string cp1252;
-        if (!Utf8ToCp1252(lines[i], &cp1252, &why)) {
-            AddError(state, file, lineNumber, why);
-            continue;
-        }
-        const std::vector<std::string> fields = SplitFields(lines[i]);
+    std::string why;
+    const bool read = ForEachCatalogLine(file, state, &why, [&](const CatalogLine& line) {
+        const std::vector<std::string>& fields = line.fields;
         if (fields.size() != 3) {
-            AddError(state, file, lineNumber,
+            AddError(state, file, line.number,
                      "expected 3 fields \"id | key | caption\", found " + std::to_string(fields.size()));
-            continue;
+            return;
         }
         CatalogAccount account;
         account.id = fields[0];
@@ -337,9 +258,7 @@ bool LoadAccounts(const std::string& dir, LoadState* state, std::vector<CatalogA
         else if (account.caption.empty())
             reason = "caption is empty";
         if (reason.empty()) {
-            // The whole line converted above, so its caption converts too.
-            std::string caption1252;
-            Utf8ToCp1252(account.caption, &caption1252, &why);
+            const std::string& caption1252 = line.fields1252[2];
             reason = CheckFeedText("caption", caption1252, kCaptionMax, true);
             const std::string noDataMark = FEED_NO_DATA_MARK;
             if (reason.empty() && Lower(caption1252.substr(0, noDataMark.size())) == noDataMark)
@@ -354,56 +273,44 @@ bool LoadAccounts(const std::string& dir, LoadState* state, std::vector<CatalogA
                 reason = "id " + Quoted(account.id) + " is already used on line " + std::to_string(found->second) +
                          " (ids are compared without regard to case)";
             else
-                seen[Lower(account.id)] = lineNumber;
+                seen[Lower(account.id)] = line.number;
         }
         if (!reason.empty()) {
-            AddError(state, file, lineNumber, reason);
-            continue;
+            AddError(state, file, line.number, reason);
+            return;
         }
         if (account.key.size() < kAccountKeyAdvisedMin) {
             CatalogError warning;
             warning.file = file;
-            warning.line = lineNumber;
+            warning.line = line.number;
             warning.reason = "warning: the key of " + Quoted(account.id) + " is " + std::to_string(account.key.size()) +
                              " characters; keys shorter than " + std::to_string(kAccountKeyAdvisedMin) +
                              " are quick to guess (the viewer takes up to " + std::to_string(kAccountKeyMax) + ")";
             warnings->push_back(warning);
         }
         accounts->push_back(account);
-    }
-    return true;
+    });
+    if (!read)
+        AddError(state, file, 0, why);
+    return read;
 }
 
 void LoadProducts(const std::string& dir, LoadState* state, CatalogAccount* account)
 {
     const std::string file = dir + "/products/" + account->id + ".txt";
-    std::vector<std::string> lines;
-    std::string why;
-    if (!ReadLines(file, &lines, &why)) {
-        AddError(state, file, 0, why + " (every account of accounts.txt needs its products file)");
-        return;
-    }
     std::map<std::string, int> pathLines;
-    for (size_t i = 0; i < lines.size(); ++i) {
-        const int lineNumber = (int)i + 1;
-        if (IsSkipped(lines[i]))
-            continue;
-        std::string cp1252;
-        if (!Utf8ToCp1252(lines[i], &cp1252, &why)) {
-            AddError(state, file, lineNumber, why);
-            continue;
-        }
-        // "|" is ASCII, so both spellings of the line split into the same fields.
-        const std::vector<std::string> fields = SplitFields(lines[i]);
-        const std::vector<std::string> fields1252 = SplitFields(cp1252);
+    std::string why;
+    const bool read = ForEachCatalogLine(file, state, &why, [&](const CatalogLine& line) {
+        const std::vector<std::string>& fields = line.fields;
+        const std::vector<std::string>& fields1252 = line.fields1252;
         if (fields.size() < 5 || fields.size() > 7) {
-            AddError(state, file, lineNumber,
+            AddError(state, file, line.number,
                      "expected 5 to 7 fields \"status | name | category | price | currency | web address | "
                      "server path\", found " + std::to_string(fields.size()));
-            continue;
+            return;
         }
         CatalogProduct product;
-        product.line = lineNumber;
+        product.line = line.number;
         product.name = fields[1];
         product.price = fields[3];
         if (fields.size() > 5)
@@ -461,16 +368,18 @@ void LoadProducts(const std::string& dir, LoadState* state, CatalogAccount* acco
                          " characters, more than " + std::to_string(kFeedLineMax);
         }
         if (!reason.empty()) {
-            AddError(state, file, lineNumber, reason);
-            continue;
+            AddError(state, file, line.number, reason);
+            return;
         }
         if (!product.serverPath.empty()) {
-            pathLines[product.serverPath] = lineNumber;
+            pathLines[product.serverPath] = line.number;
             account->byServerPath[product.serverPath] = account->products.size();
         }
         account->feed += product.feedLine + "\n";
         account->products.push_back(product);
-    }
+    });
+    if (!read)
+        AddError(state, file, 0, why + " (every account of accounts.txt needs its products file)");
 }
 
 } // namespace

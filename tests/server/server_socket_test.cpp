@@ -22,7 +22,6 @@
 #include <vector>
 
 #include "common/contract.h"
-#include "feed_catalog.h"
 #include "feed_guard.h"
 #include "feed_request.h"
 #include "server_test_support.h"
@@ -30,29 +29,6 @@
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-// The sample catalog's feeds as the server must send them, read in-process from the same files.
-struct SampleFeeds {
-    Catalog catalog;
-};
-
-const SampleFeeds& Sample()
-{
-    static SampleFeeds* sample = [] {
-        SampleFeeds* s = new SampleFeeds;
-        std::vector<CatalogError> errors;
-        LoadCatalog(SampleCatalogDir(), &s->catalog, &errors);
-        return s;
-    }();
-    return *sample;
-}
-
-const std::string& FeedOf(const char* id)
-{
-    const CatalogAccount* account = FindAccount(Sample().catalog, id);
-    static const std::string none;
-    return account != nullptr ? account->feed : none;
-}
 
 std::vector<std::string> SampleArgs(const char* address, const std::vector<std::string>& extra = {})
 {
@@ -94,18 +70,17 @@ TEST(feed_server_sockets, SendsTheWholeFeedAndThenCloses)
 {
     const char* address = "127.0.0.40";
     START_SERVER(server, address);
-    ASSERT_FALSE(FeedOf("demo").empty());
 
     ReplyEnd end = kEndTimeout;
     const std::string demo = Exchange(address, "VNP,demo^demo\r\n", &end);
     EXPECT_EQ(kEndClosed, end);
-    EXPECT_EQ(FeedOf("demo"), demo);
+    EXPECT_EQ(SampleFeed("demo"), demo);
     const ViewerFeed read = ReadFeedLikeViewer(demo);
     EXPECT_EQ("Harbor Street Home Goods", read.caption);
-    EXPECT_EQ(FindAccount(Sample().catalog, "demo")->products.size(), read.products.size());
+    EXPECT_EQ(53u, read.products.size());
     EXPECT_EQ(0, read.skippedLines);
 
-    EXPECT_EQ(FeedOf("kestrel-cycles"), Exchange(address, "VNP,kestrel-cycles^K3strel-22\r\n", &end));
+    EXPECT_EQ(SampleFeed("kestrel-cycles"), Exchange(address, "VNP,kestrel-cycles^K3strel-22\r\n", &end));
     EXPECT_EQ(kEndClosed, end);
 
     // A request that trickles in, in pieces, is the same request.
@@ -115,7 +90,7 @@ TEST(feed_server_sockets, SendsTheWholeFeedAndThenCloses)
         ASSERT_TRUE(SendAll(fd, piece));
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
-    EXPECT_EQ(FeedOf("demo"), ReceiveAll(fd, &end));
+    EXPECT_EQ(SampleFeed("demo"), ReceiveAll(fd, &end));
     EXPECT_EQ(kEndClosed, end);
     CloseSocket(fd);
 }
@@ -223,7 +198,7 @@ TEST(feed_server_sockets, CutsOffOversizedRequests)
     EXPECT_NE(kEndTimeout, end);
     EXPECT_TRUE(WaitForOutput(&server.process, " other - too-long 0", 1, 5000)) << OutputOf(&server.process);
 
-    EXPECT_EQ(FeedOf("demo"), Exchange(address, "VNP,demo^demo\r\n"));
+    EXPECT_EQ(SampleFeed("demo"), Exchange(address, "VNP,demo^demo\r\n"));
 }
 
 TEST(feed_server_sockets, GivesUpOnRequestsThatTakeTooLong)
@@ -261,7 +236,7 @@ TEST(feed_server_sockets, GivesUpOnRequestsThatTakeTooLong)
 
     EXPECT_TRUE(WaitForOutput(&server.process, " feed - timeout 0", 2, 5000)) << OutputOf(&server.process);
     EXPECT_TRUE(WaitForOutput(&server.process, " other - timeout 0", 1, 5000)) << OutputOf(&server.process);
-    EXPECT_EQ(FeedOf("demo"), Exchange(address, "VNP,demo^demo\r\n"));
+    EXPECT_EQ(SampleFeed("demo"), Exchange(address, "VNP,demo^demo\r\n"));
 }
 
 // Whether the server has said or closed anything on the connection within the time.
@@ -291,13 +266,13 @@ TEST(feed_server_sockets, QueuesConnectionsAtItsCap)
 
     CloseSocket(idle[0]);
     ReplyEnd end = kEndTimeout;
-    EXPECT_EQ(FeedOf("demo"), ReceiveAll(waiting, &end));
+    EXPECT_EQ(SampleFeed("demo"), ReceiveAll(waiting, &end));
     EXPECT_EQ(kEndClosed, end);
     CloseSocket(waiting);
     // The two still holding places get their feeds when they finish their lines.
     for (int i = 1; i < 3; ++i) {
         ASSERT_TRUE(SendAll(idle[i], "demo^demo\r\n"));
-        EXPECT_EQ(FeedOf("demo"), ReceiveAll(idle[i], &end));
+        EXPECT_EQ(SampleFeed("demo"), ReceiveAll(idle[i], &end));
         CloseSocket(idle[i]);
     }
 
@@ -308,7 +283,7 @@ TEST(feed_server_sockets, QueuesConnectionsAtItsCap)
     for (int i = 0; i < kCrowd; ++i)
         crowd.emplace_back([&] {
             ReplyEnd how = kEndTimeout;
-            if (Exchange(address, "VNP,demo^demo\r\n", &how) == FeedOf("demo") && how == kEndClosed)
+            if (Exchange(address, "VNP,demo^demo\r\n", &how) == SampleFeed("demo") && how == kEndClosed)
                 ++whole;
         });
     for (std::thread& t : crowd)
@@ -363,7 +338,7 @@ TEST(feed_server_sockets, ServesOthersWhileOnePeerHoldsSilentConnections)
     for (int i = 0; i < kClients; ++i)
         clients.emplace_back([&] {
             ReplyEnd how = kEndTimeout;
-            if (Exchange(address, "VNP,demo^demo\r\n", &how, clientSource) == FeedOf("demo") && how == kEndClosed)
+            if (Exchange(address, "VNP,demo^demo\r\n", &how, clientSource) == SampleFeed("demo") && how == kEndClosed)
                 ++whole;
         });
     for (std::thread& t : clients)
@@ -400,7 +375,7 @@ TEST(feed_server_sockets, ThrottlesKeyGuessesFromOneAddress)
         Exchange(address, "GET /p/oak-dining-chair^demo^demo HTTP/1.0\r\n\r\n", nullptr, guesser), &page));
     EXPECT_EQ("HTTP/1.0 429 Too Many Requests", page.statusLine);
     EXPECT_GE(atoi(HeaderValue(page, "Retry-After").c_str()), 1);
-    EXPECT_EQ(FeedOf("demo"), Exchange(address, "VNP,demo^demo\r\n", nullptr, neighbour));
+    EXPECT_EQ(SampleFeed("demo"), Exchange(address, "VNP,demo^demo\r\n", nullptr, neighbour));
 
     // Every guess, the guesser's right key and the neighbour's request each have their line.
     ASSERT_TRUE(WaitForOutput(&server.process, " feed demo ", (size_t)replies + 2, 5000)) << OutputOf(&server.process);
@@ -416,17 +391,22 @@ TEST(feed_server_sockets, ThrottlesKeyGuessesFromOneAddress)
     const size_t lockAt = out.rfind("locked out of key checks for ");
     const int lockMs = atoi(out.c_str() + lockAt + strlen("locked out of key checks for "));
     std::this_thread::sleep_for(std::chrono::milliseconds(lockMs + 200));
-    EXPECT_EQ(FeedOf("demo"), Exchange(address, "VNP,demo^demo\r\n", nullptr, guesser));
+    EXPECT_EQ(SampleFeed("demo"), Exchange(address, "VNP,demo^demo\r\n", nullptr, guesser));
 }
 
-// A catalog whose one account has a feed of about 1 MB.
-ScratchCatalog BigCatalog()
+// A catalog whose one account has a feed of about 1 MB, and that feed as the viewer must get it.
+ScratchCatalog BigCatalog(std::string* feed)
 {
     std::string products;
-    for (int i = 0; i < 9000; ++i)
-        products += "new | Heavy duty product number " + std::to_string(100000 + i) +
-                    " with a long descriptive name | 1110 | 1,234.50 | 840 | shop.example/heavy/" +
-                    std::to_string(i) + " | p/" + std::to_string(i) + "\n";
+    *feed = "Big Shop\n";
+    for (int i = 0; i < 9000; ++i) {
+        const std::string number = std::to_string(100000 + i);
+        const std::string path = std::to_string(i);
+        products += "new | Heavy duty product number " + number + " with a long descriptive name | 1110 | 1,234.50 | 840 | "
+                    "shop.example/heavy/" + path + " | p/" + path + "\n";
+        *feed += ":2^Heavy duty product number " + number + " with a long descriptive name^1110^1,234.50^840^"
+                 "shop.example/heavy/" + path + "^p/" + path + "^^^^#\n";
+    }
     return MakeCatalog("big | big-key-1 | Big Shop\n", {{"big", products}});
 }
 
@@ -436,11 +416,8 @@ ScratchCatalog BigCatalog()
 TEST(feed_server_sockets, BoundsAReplyByProgressNotByTime)
 {
     const char* address = "127.0.0.107";
-    ScratchCatalog big = BigCatalog();
-    Catalog loaded;
-    std::vector<CatalogError> errors;
-    ASSERT_TRUE(LoadCatalog(big.dir, &loaded, &errors));
-    const std::string& feed = loaded.accounts[0].feed;
+    std::string feed;
+    ScratchCatalog big = BigCatalog(&feed);
     ASSERT_GT(feed.size(), 1000000u);
     START_SERVER(server, address, {"--reply-idle-ms", "1000"}, big.dir);
 
@@ -541,7 +518,7 @@ bool ServeMany(const char* address, int requests)
         clients.emplace_back([&] {
             while (ok && next++ < requests) {
                 ReplyEnd end = kEndTimeout;
-                if (Exchange(address, "VNP,demo^demo\r\n", &end) != FeedOf("demo") || end != kEndClosed)
+                if (Exchange(address, "VNP,demo^demo\r\n", &end) != SampleFeed("demo") || end != kEndClosed)
                     ok = false;
             }
         });
@@ -577,7 +554,7 @@ TEST(feed_server_sockets, ServesWhateverBecomesOfTheLogsReader)
             ASSERT_TRUE(ServeMany(address, kRequests));
             // The reader comes back: it learns once how many lines it missed, and the log goes on.
             log = Drain(out[0], 500);
-            EXPECT_EQ(FeedOf("demo"), Exchange(address, "VNP,demo^demo\r\n"));
+            EXPECT_EQ(SampleFeed("demo"), Exchange(address, "VNP,demo^demo\r\n"));
             log += Drain(out[0], 500);
             EXPECT_EQ(1u, CountOf(log, " log lines dropped while the output was not read\n")) << log.substr(0, 400);
             const size_t notice = log.find("feed-server: ");
@@ -602,7 +579,7 @@ TEST(feed_server_sockets, ServesWhateverBecomesOfTheLogsReader)
     ASSERT_TRUE(ReadUntilListening(out[0], &log)) << log << server.process.err;
     close(out[0]);
     for (int i = 0; i < 20; ++i)
-        ASSERT_EQ(FeedOf("demo"), Exchange(address, "VNP,demo^demo\r\n")) << "request " << i;
+        ASSERT_EQ(SampleFeed("demo"), Exchange(address, "VNP,demo^demo\r\n")) << "request " << i;
     EXPECT_EQ(0, StopServer(&server.process, SIGTERM)) << server.process.err;
 }
 
@@ -648,7 +625,7 @@ TEST(feed_server_sockets, Serves200ClientsAtOnceEachTheWholeFeed)
             while (connected.load() < kClients && Clock::now() < limit)
                 std::this_thread::sleep_for(std::chrono::milliseconds(1));
             ReplyEnd end = kEndTimeout;
-            if (SendAll(fd, "VNP,demo^demo\r\n") && ReceiveAll(fd, &end) == FeedOf("demo") && end == kEndClosed)
+            if (SendAll(fd, "VNP,demo^demo\r\n") && ReceiveAll(fd, &end) == SampleFeed("demo") && end == kEndClosed)
                 ++whole;
             CloseSocket(fd);
         });
@@ -656,7 +633,7 @@ TEST(feed_server_sockets, Serves200ClientsAtOnceEachTheWholeFeed)
         t.join();
     EXPECT_EQ(0, failedConnects.load());
     EXPECT_EQ(kClients, whole.load());
-    const std::string okLine = " feed demo ok " + std::to_string(FeedOf("demo").size()) + "\n";
+    const std::string okLine = " feed demo ok " + std::to_string(SampleFeed("demo").size()) + "\n";
     EXPECT_TRUE(WaitForOutput(&server.process, okLine, kClients, 5000));
     EXPECT_EQ(0u, CountOf(OutputOf(&server.process), " busy "));
 }
@@ -704,7 +681,7 @@ TEST(feed_server_sockets, StopsCleanlyOnSignals)
         const int idle = ConnectTo(address);
         ASSERT_GE(idle, 0);
         ASSERT_TRUE(SendAll(idle, "VNP,dem"));
-        EXPECT_EQ(FeedOf("demo"), Exchange(address, "VNP,demo^demo\r\n"));
+        EXPECT_EQ(SampleFeed("demo"), Exchange(address, "VNP,demo^demo\r\n"));
         EXPECT_EQ(0, StopServer(&process, signalNumber)) << process.out << process.err;
         EXPECT_NE(std::string::npos, process.out.find("feed-server: stopping on signal " + std::to_string(signalNumber)));
         EXPECT_NE(std::string::npos, process.out.find("feed-server: stopped\n"));
@@ -753,7 +730,7 @@ TEST(feed_server_sockets, KeepsServingAfterHostileClients)
         EXPECT_NE(kEndTimeout, end) << i;
     }
     // From another address: the blobs' guessed keys may have locked this one out of key checks.
-    EXPECT_EQ(FeedOf("demo"), Exchange(address, "VNP,demo^demo\r\n", nullptr, "127.0.0.103"));
+    EXPECT_EQ(SampleFeed("demo"), Exchange(address, "VNP,demo^demo\r\n", nullptr, "127.0.0.103"));
     EXPECT_EQ(0, StopServer(&server.process, SIGTERM)) << server.process.err;
 }
 
@@ -781,8 +758,8 @@ TEST(feed_server_start, RefusesABadCatalogNamingFileAndLine)
     EXPECT_NE(std::string::npos, err.find("--categories is no longer taken")) << err;
 
     EXPECT_EQ(0, RunServer({"--catalog", SampleCatalogDir(), "--check"}, &out, &err)) << err;
-    EXPECT_NE(std::string::npos, out.find(": 2 accounts, " + std::to_string(Sample().catalog.productCount) +
-                                          " products in 72 categories; currencies AUD CAD CHF EUR GBP JPY SEK USD"))
+    EXPECT_NE(std::string::npos,
+              out.find(": 2 accounts, 108 products in 72 categories; currencies AUD CAD CHF EUR GBP JPY SEK USD"))
         << out;
     // The sample's first key is short on purpose (it is typed by hand in the demo); --check says so.
     EXPECT_NE(std::string::npos, err.find("/accounts.txt:4: warning: the key of \"demo\" is 4 characters; keys shorter "
@@ -840,7 +817,7 @@ TEST(feed_server_start, RefusesBadOptionsAndATakenAddress)
     START_SERVER(first, address);
     EXPECT_EQ(1, RunServer(SampleArgs(address), &out, &err));
     EXPECT_NE(std::string::npos, err.find("cannot listen on 127.0.0.52:" + std::to_string(FEED_PORT))) << err;
-    EXPECT_EQ(FeedOf("demo"), Exchange(address, "VNP,demo^demo\r\n"));
+    EXPECT_EQ(SampleFeed("demo"), Exchange(address, "VNP,demo^demo\r\n"));
 }
 
 } // namespace

@@ -1,5 +1,6 @@
-// Helpers of the feed server's tests: the viewer's own reading of a feed and of a price, scratch
-// catalog directories, the real feed-server program as a child process, and loopback clients.
+// Helpers of the feed server's tests: the viewer's own reading of a feed and of a price, the bundled
+// catalog's feeds written out, scratch catalog directories, the real feed-server program as a child
+// process, and loopback clients.
 #pragma once
 
 #include <sys/types.h>
@@ -34,6 +35,12 @@ struct ViewerFeed {
 // (written in "wt" mode, read in "rt" mode). The reader fills the process-wide product list, which
 // this empties before and after: call it from one thread at a time.
 ViewerFeed ReadFeedLikeViewer(const std::string& reply);
+
+// ---- The bundled catalog ------------------------------------------------------------------------
+
+// The feed the server must send for an account of the bundled catalog ("demo", "kestrel-cycles"),
+// written out in the tests; "" for any other id.
+std::string SampleFeed(const std::string& id);
 
 // ---- Files ---------------------------------------------------------------------------------------
 

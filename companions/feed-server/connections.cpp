@@ -1,0 +1,324 @@
+// The connection state machine (read the request in time, answer it with key checks throttled per
+// address, write the reply as it is taken, linger, close) and the accept loop that keeps to the cap.
+#include "connections.h"
+
+#include <time.h>
+
+#include <chrono>
+#include <string>
+
+#include "common/text.h"
+#include "feed_request.h"
+#include "feed_text.h"
+#include "server_log.h"
+
+using asio::ip::tcp;
+
+namespace {
+
+// After the reply the sending side is shut and what the client still sends is read and dropped for a
+// short while, so that unread request bytes do not turn the close into a reset that loses the reply.
+const int kLingerMs = 2000;
+const size_t kLingerBytesMax = 64 * 1024;
+// A connection beyond its address's share of silent ones has this long to send its whole request.
+const int kShortRequestMs = 1000;
+// A modest send buffer: the kernel reports room (the reply's progress) every few tens of kilobytes
+// even to a slow reader, where a buffer grown to megabytes would stay full for longer than the idle
+// limit while the reader takes its bytes steadily.
+const int kSendBufferBytes = 64 * 1024;
+
+enum Phase { kReading, kWriting, kLingering, kDone };
+
+} // namespace
+
+struct Connection {
+    Connection(Server* owner, tcp::socket s) : server(owner), socket(std::move(s)), timer(*owner->io) {}
+    Server* server;
+    tcp::socket socket;
+    asio::steady_timer timer;
+    unsigned timerGeneration = 0;
+    Phase phase = kReading;
+    std::string peer;
+    unsigned address = 0;       // the peer's IPv4 address as a number
+    bool countedSilent = false; // counted in silentByAddress while its request is not whole
+    std::string request;
+    RequestScan scan;
+    char chunk[2048];
+    size_t lingered = 0;
+    size_t sent = 0;            // reply bytes the kernel has taken
+    // The catalog the request was answered from, held while the reply (which may point into it) goes.
+    std::shared_ptr<const Catalog> catalog;
+    Reply reply;
+};
+
+namespace {
+
+using ConnectionPtr = std::shared_ptr<Connection>;
+
+long long NowMs()
+{
+    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
+void LogRequest(const std::string& peer, const char* kind, const std::string& account, const char* result,
+                size_t bytes)
+{
+    const auto now = std::chrono::system_clock::now();
+    const time_t seconds = std::chrono::system_clock::to_time_t(now);
+    const int millis =
+        (int)(std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count() % 1000);
+    char stamp[32] = "";
+    const struct tm* utc = gmtime(&seconds);
+    if (utc != nullptr)
+        strftime(stamp, sizeof stamp, "%Y-%m-%dT%H:%M:%S", utc);
+    const std::string who = LogSafe(account.data(), account.size(), kAccountIdMax);
+    char line[256];
+    FormatText(line, sizeof line, "%s.%03dZ %s %s %s %s %lu", stamp, millis, peer.c_str(), kind, who.c_str(),
+               result, (unsigned long)bytes);
+    LogLine(line);
+}
+
+void Accept(Server* server);
+
+// Takes the next connection from the listen queue when there is room; at the cap the rest wait there.
+void AcceptIfRoom(Server* server)
+{
+    if (!server->accepting && !server->stopping && (int)server->live.size() < server->options.maxConnections)
+        Accept(server);
+}
+
+void NoLongerSilent(const ConnectionPtr& c)
+{
+    if (!c->countedSilent)
+        return;
+    c->countedSilent = false;
+    std::map<unsigned, int>& silent = c->server->silentByAddress;
+    const auto found = silent.find(c->address);
+    if (found != silent.end() && --found->second <= 0)
+        silent.erase(found);
+}
+
+void Finish(const ConnectionPtr& c)
+{
+    if (c->phase == kDone)
+        return;
+    c->phase = kDone;
+    NoLongerSilent(c);
+    std::error_code ignored;
+    c->socket.close(ignored);
+    c->timer.cancel();
+    c->server->live.erase(c);
+    AcceptIfRoom(c->server);
+}
+
+// Ends a reply that is not whole with a reset, so that the client cannot take what it got for all of
+// it: a normal close after the last byte sent would look exactly like the end of a short feed.
+void CutReply(const ConnectionPtr& c)
+{
+    LogRequest(c->peer, KindName(c->reply.kind), c->reply.account, "cut", c->sent);
+    std::error_code ignored;
+    c->socket.set_option(asio::socket_base::linger(true, 0), ignored);
+    Finish(c);
+}
+
+void OnTimeout(const ConnectionPtr& c)
+{
+    if (c->phase == kReading)
+        LogRequest(c->peer, KindName(KindOfStart(c->request.data(), c->request.size())), "", "timeout", 0);
+    if (c->phase == kWriting)
+        CutReply(c);
+    else
+        Finish(c);
+}
+
+// Arms the connection's one timer; a later arming or Finish makes an earlier expiry a no-op.
+void ArmTimer(const ConnectionPtr& c, int ms)
+{
+    const unsigned generation = ++c->timerGeneration;
+    c->timer.expires_after(std::chrono::milliseconds(ms));
+    c->timer.async_wait([c, generation](const std::error_code& ec) {
+        if (ec || generation != c->timerGeneration || c->phase == kDone)
+            return;
+        OnTimeout(c);
+    });
+}
+
+void Linger(const ConnectionPtr& c)
+{
+    c->socket.async_read_some(asio::buffer(c->chunk), [c](const std::error_code& ec, size_t n) {
+        c->lingered += n;
+        if (ec || c->phase != kLingering || c->lingered > kLingerBytesMax) {
+            Finish(c);
+            return;
+        }
+        Linger(c);
+    });
+}
+
+// Writes the reply piece by piece as the kernel takes it; each piece taken is progress and restarts
+// the idle limit, so a slow but steady reader gets the whole reply however long it takes.
+void WriteMore(const ConnectionPtr& c)
+{
+    const size_t size = ReplySize(c->reply);
+    c->socket.async_write_some(
+        asio::buffer(ReplyData(c->reply) + c->sent, size - c->sent), [c, size](const std::error_code& ec, size_t n) {
+            if (c->phase != kWriting)
+                return;
+            c->sent += n;
+            if (ec) {
+                LogRequest(c->peer, KindName(c->reply.kind), c->reply.account, "send-failed", c->sent);
+                Finish(c);
+                return;
+            }
+            if (c->sent < size) {
+                ArmTimer(c, c->server->options.replyIdleMs);
+                WriteMore(c);
+                return;
+            }
+            LogRequest(c->peer, KindName(c->reply.kind), c->reply.account, c->reply.result, c->sent);
+            c->phase = kLingering;
+            std::error_code ignored;
+            c->socket.shutdown(tcp::socket::shutdown_send, ignored);
+            ArmTimer(c, kLingerMs);
+            Linger(c);
+        });
+}
+
+void SendReply(const ConnectionPtr& c)
+{
+    if (ReplySize(c->reply) == 0) {
+        LogRequest(c->peer, KindName(c->reply.kind), c->reply.account, c->reply.result, 0);
+        Finish(c);
+        return;
+    }
+    c->phase = kWriting;
+    ArmTimer(c, c->server->options.replyIdleMs);
+    WriteMore(c);
+}
+
+// Answers a whole request from the catalog in force, with key checks held back while the address is
+// locked out, and counts a failed check against the address.
+void Answer(const ConnectionPtr& c, RequestState state)
+{
+    NoLongerSilent(c);
+    Server* server = c->server;
+    const long long now = NowMs();
+    const long long lockedMs = KeyLockRemaining(server->keyGuard, c->address, now);
+    c->catalog = server->catalog;
+    c->reply = AnswerRequest(*c->catalog, c->request.data(), c->request.size(), state, (int)((lockedMs + 999) / 1000));
+    if (c->reply.keyCheckFailed) {
+        int failures = 0;
+        const long long lockMs = RecordKeyFailure(&server->keyGuard, c->address, now, &failures);
+        if (lockMs > 0) {
+            char line[160];
+            FormatText(line, sizeof line, "feed-server: %s locked out of key checks for %lld ms after %d failed checks",
+                       c->peer.substr(0, c->peer.find(':')).c_str(), lockMs, failures);
+            LogLine(line);
+        }
+    }
+    SendReply(c);
+}
+
+void Read(const ConnectionPtr& c)
+{
+    c->socket.async_read_some(asio::buffer(c->chunk), [c](const std::error_code& ec, size_t n) {
+        if (c->phase != kReading)
+            return;
+        if (ec) {
+            // The client went away (or reset) before its request was whole.
+            LogRequest(c->peer, KindName(KindOfStart(c->request.data(), c->request.size())), "", "closed", 0);
+            Finish(c);
+            return;
+        }
+        const size_t room = kRequestMax - c->request.size();
+        c->request.append(c->chunk, n < room ? n : room);
+        RequestState state = ScanRequest(&c->scan, c->request.data(), c->request.size());
+        if (state == kRequestPartial && c->request.size() >= kRequestMax)
+            state = kRequestTooLong;
+        if (state == kRequestPartial) {
+            Read(c);
+            return;
+        }
+        Answer(c, state);
+    });
+}
+
+void Admit(Server* server, tcp::socket socket)
+{
+    std::error_code ec;
+    const tcp::endpoint peer = socket.remote_endpoint(ec);
+    ConnectionPtr c = std::make_shared<Connection>(server, std::move(socket));
+    if (ec) {
+        c->peer = "?";
+    } else {
+        c->peer = peer.address().to_string() + ":" + std::to_string(peer.port());
+        c->address = peer.address().is_v4() ? peer.address().to_v4().to_uint() : 0;
+    }
+    std::error_code ignored;
+    c->socket.set_option(asio::socket_base::send_buffer_size(kSendBufferBytes), ignored);
+    server->live.insert(c);
+    // One address may keep only so many connections silent for the whole request time; beyond them
+    // a connection must say its request at once. A crowd behind one address sends at once and is
+    // never touched; a peer holding silent connections loses the extra ones within a second.
+    const ServerOptions& options = server->options;
+    int& silent = server->silentByAddress[c->address];
+    const bool beyondShare = silent >= options.maxSilentPerAddress;
+    ++silent;
+    c->countedSilent = true;
+    ArmTimer(c, beyondShare && kShortRequestMs < options.requestTimeoutMs ? kShortRequestMs : options.requestTimeoutMs);
+    Read(c);
+}
+
+void OnAccept(Server* server, const std::error_code& ec, tcp::socket socket)
+{
+    server->accepting = false;
+    if (server->stopping)
+        return;
+    if (ec) {
+        if (ec == asio::error::operation_aborted)
+            return;
+        // Out of descriptors or memory: wait a little rather than spin on the failing accept.
+        server->acceptRetry->expires_after(std::chrono::milliseconds(100));
+        server->acceptRetry->async_wait([server](const std::error_code& waitError) {
+            if (!waitError)
+                AcceptIfRoom(server);
+        });
+        return;
+    }
+    Admit(server, std::move(socket));
+    AcceptIfRoom(server);
+}
+
+void Accept(Server* server)
+{
+    server->accepting = true;
+    server->acceptor->async_accept(
+        [server](const std::error_code& ec, tcp::socket socket) { OnAccept(server, ec, std::move(socket)); });
+}
+
+} // namespace
+
+void StartAccepting(Server* server)
+{
+    Accept(server);
+}
+
+void StopAccepting(Server* server)
+{
+    server->stopping = true;
+    std::error_code ignored;
+    server->acceptor->close(ignored);
+    server->acceptRetry->cancel();
+}
+
+void CutConnections(Server* server)
+{
+    const std::set<ConnectionPtr> live = server->live;
+    for (const ConnectionPtr& c : live) {
+        if (c->phase == kWriting)
+            CutReply(c);
+        else
+            Finish(c);
+    }
+}

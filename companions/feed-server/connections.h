@@ -1,0 +1,44 @@
+// The feed server's connections: taken from the listen queue up to the cap, each request read,
+// answered from the catalog in force and its reply sent, with all of their state in one Server.
+#pragma once
+
+#include <asio.hpp>
+
+#include <map>
+#include <memory>
+#include <set>
+
+#include "feed_catalog.h"
+#include "feed_guard.h"
+#include "server_options.h"
+
+// One client's connection, from its accept to its close (connections.cpp).
+struct Connection;
+
+// What serving needs, all of it. It is touched only by the thread that runs io (the log writer has
+// its own, in server_log.cpp), so nothing here needs a lock.
+struct Server {
+    asio::io_context* io = nullptr;
+    asio::ip::tcp::acceptor* acceptor = nullptr;  // already listening
+    asio::steady_timer* acceptRetry = nullptr;     // the pause after a failed accept
+    // The catalog in force. A connection takes its own reference when it answers and keeps it until
+    // its reply has gone, so another catalog is put in force by one assignment here: replies already
+    // answered keep theirs, later requests are answered from the new one.
+    std::shared_ptr<const Catalog> catalog;
+    ServerOptions options;
+    std::set<std::shared_ptr<Connection>> live;
+    std::map<unsigned, int> silentByAddress;  // connections per address still waiting for their request
+    KeyGuard keyGuard;
+    bool accepting = false;  // an accept is under way
+    bool stopping = false;   // no more connections are taken
+};
+
+// Starts taking connections from the listen queue; from here on io serves them.
+void StartAccepting(Server* server);
+
+// Takes no more connections: closes the listening socket. The connections already taken go on.
+void StopAccepting(Server* server);
+
+// Ends every connection still open: a reply being sent is cut (logged as cut, ended with a reset),
+// the others are closed.
+void CutConnections(Server* server);

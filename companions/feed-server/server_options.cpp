@@ -1,0 +1,70 @@
+// Reading the feed server's options; every value is checked here, so the rest of the server takes
+// them as they are.
+#include "server_options.h"
+
+#include <stdio.h>
+
+#include "feed_text.h"
+
+namespace {
+
+void Usage(FILE* out)
+{
+    fprintf(out,
+            "usage: feed-server --catalog DIR [--address 127.0.0.1] [--port %d] [--max-connections N]\n"
+            "                   [--max-silent-per-address N] [--request-timeout-ms N] [--reply-idle-ms N] [--check]\n",
+            (int)FEED_PORT);
+}
+
+} // namespace
+
+int ParseServerOptions(int argc, char** argv, ServerOptions* options)
+{
+    for (int i = 1; i < argc; ++i) {
+        const std::string name = argv[i];
+        if (name == "--help" || name == "-h") {
+            Usage(stdout);
+            return -1;
+        }
+        if (name == "--check") {
+            options->check = true;
+            continue;
+        }
+        if (name == "--categories" || name == "--currencies") {
+            fprintf(stderr, "feed-server: %s is no longer taken: category and currency names are built in\n",
+                    name.c_str());
+            return 2;
+        }
+        if (i + 1 >= argc) {
+            fprintf(stderr, "feed-server: %s needs a value\n", TerminalSafe(name).c_str());
+            return 2;
+        }
+        const char* value = argv[++i];
+        long number = 0;
+        if (name == "--catalog") {
+            options->catalog = value;
+        } else if (name == "--address") {
+            options->address = value;
+        } else if (name == "--port" && ParseNumber(value, 1, 65535, &number)) {
+            options->port = (unsigned short)number;
+        } else if (name == "--max-connections" && ParseNumber(value, 1, 100000, &number)) {
+            options->maxConnections = (int)number;
+        } else if (name == "--max-silent-per-address" && ParseNumber(value, 1, 100000, &number)) {
+            options->maxSilentPerAddress = (int)number;
+        } else if (name == "--request-timeout-ms" && ParseNumber(value, 1, 3600000, &number)) {
+            options->requestTimeoutMs = (int)number;
+        } else if (name == "--reply-idle-ms" && ParseNumber(value, 1, 3600000, &number)) {
+            options->replyIdleMs = (int)number;
+        } else {
+            fprintf(stderr, "feed-server: bad option %s %s\n", TerminalSafe(name).c_str(), TerminalSafe(value).c_str());
+            Usage(stderr);
+            return 2;
+        }
+    }
+    if (options->catalog.empty()) {
+        fputs("feed-server: --catalog DIR is required\n", stderr);
+        Usage(stderr);
+        return 2;
+    }
+    return 0;
+}
