@@ -4,8 +4,10 @@
 //   sort_bench.exe                   10,000, 100,000 and 200,000 products
 //   sort_bench.exe SIZE [SIZE...]    only these sizes
 #include "bench_feed.h"
+#include "bench_viewer.h"
 
 #include <commctrl.h>
+#include <psapi.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
@@ -14,12 +16,9 @@
 #include <unordered_map>
 #include <vector>
 
-#include "app/launch_args.h"
-#include "app/products_window.h"
-#include "common/control_ids.h"
-#include "feed/feed_format.h"
 #include "feed/product_list.h"
 #include "listview/product_list_view.h"
+#include "listview/sort_keys.h"
 #include "listview/sorting.h"
 
 namespace {
@@ -41,6 +40,15 @@ int CALLBACK ByPlainName(LPARAM first, LPARAM second, LPARAM)
 int CALLBACK ByLocaleName(LPARAM first, LPARAM second, LPARAM)
 {
     return lstrcmpiA(((const ProductRecord*)first)->name, ((const ProductRecord*)second)->name);
+}
+
+// The memory the process has committed, in KB (Wine reports it as the page file share).
+double CommittedKb()
+{
+    PROCESS_MEMORY_COUNTERS counters = {};
+    counters.cb = sizeof counters;
+    GetProcessMemoryInfo(GetCurrentProcess(), &counters, sizeof counters);
+    return counters.PagefileUsage / 1024.0;
 }
 
 double TimeViewerSort(HWND list, int column, bool ascending)
@@ -68,23 +76,21 @@ int main(int argc, char** argv)
 {
     std::vector<int> sizes = BenchSizes(argc, argv, { 10000, 100000, 200000 });
 
-    // Nothing listens at this address: the window's own fetch ends at once and the rows come from here.
-    ParseLaunchArgs("127.0.0.34^bench^key#", &TheLaunchArgs);
-    RegisterProductsClass(GetModuleHandleA(nullptr));
     printf("Sorting the viewer's list view under Wine, median of 3 runs (1 at 200,000 and more), ms\n");
     printf("reference: one sort by a plain text comparison of the names; locale: one by lstrcmpiA alone\n");
     printf("%8s %10s %-11s %9s %9s %7s %9s\n", "products", "column", "order", "viewer", "reference", "ratio",
            "locale");
     for (int size : sizes) {
-        HWND window = CreateProductsWindow(GetModuleHandleA(nullptr), SW_HIDE);
-        HWND list = GetDlgItem(window, IDC_PRODUCT_LIST);
-        LoadProducts(size);
-        FillProductListView(list);
+        HWND list = nullptr;
+        HWND window = OpenFilledViewer(size, "127.0.0.34", SW_HIDE, &list);
+        if (window == nullptr)
+            return 1;
         feedOrder.clear();
         int index = 0;
         for (const ProductRecord* record = ProductListHead(); record != nullptr; record = record->next)
             feedOrder[record] = index++;
 
+        double committedBefore = CommittedKb();
         int runs = size >= 200000 ? 1 : 3;
         std::vector<double> reference, locale;
         for (int r = 0; r < runs; ++r) {
@@ -109,10 +115,11 @@ int main(int argc, char** argv)
                 fflush(stdout);
             }
         }
-        // Closing ends the run, so the rows and records go by hand here, rows first.
-        SendMessageA(list, LVM_DELETEALLITEMS, 0, 0);
-        FreeProducts();
-        DestroyWindow(window);
+        // What the keys held at most (the largest list so far), and that the process keeps none of it.
+        printf("%8d keys held at most %.1f MB, %.0f bytes a row; committed %.0f KB before the sorts, %.0f KB after\n",
+               size, PeakPreparedKeyBytes() / 1048576.0, (double)PeakPreparedKeyBytes() / size, committedBefore,
+               CommittedKb());
+        CloseFilledViewer(window, list);
     }
     return 0;
 }

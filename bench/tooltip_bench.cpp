@@ -5,6 +5,7 @@
 //   tooltip_bench.exe                   1,000, 20,000 and 200,000 products
 //   tooltip_bench.exe SIZE [SIZE...]    only these sizes
 #include "bench_feed.h"
+#include "bench_viewer.h"
 
 #include <commctrl.h>
 #include <stdio.h>
@@ -14,14 +15,7 @@
 #include <string>
 #include <vector>
 
-#include "app/launch_args.h"
-#include "app/products_window.h"
-#include "common/contract.h"
-#include "common/control_ids.h"
-#include "feed/feed_format.h"
-#include "feed/product_list.h"
 #include "listview/cell_tooltips.h"
-#include "listview/product_list_view.h"
 
 namespace {
 
@@ -48,20 +42,16 @@ int main(int argc, char** argv)
 {
     std::vector<int> sizes = BenchSizes(argc, argv, { 1000, 20000, 200000 });
 
-    // Nothing listens at this address: the window's own fetch ends at once and the rows come from here.
-    ParseLaunchArgs("127.0.0.35^bench^key#", &TheLaunchArgs);
-    HINSTANCE instance = GetModuleHandleA(nullptr);
     printf("One cell tooltip update in the viewer's list view under Wine, median of %d calls, microseconds\n",
            Calls);
     printf("clipped: a Product cell narrower than its text; price: a Price cell; same cell: the pointer\n"
            "staying in a cell whose tip is shown\n");
     printf("%8s %9s %9s %10s %9s\n", "products", "clipped", "price", "same cell", "tip shown");
     for (int size : sizes) {
-        RegisterProductsClass(instance);
-        HWND window = CreateProductsWindow(instance, SW_HIDE);
-        HWND list = GetDlgItem(window, IDC_PRODUCT_LIST);
-        LoadProducts(size);
-        FillProductListView(list);
+        HWND list = nullptr;
+        HWND window = OpenFilledViewer(size, "127.0.0.35", SW_HIDE, &list);
+        if (window == nullptr)
+            return 1;
         int rows = (int)SendMessageA(list, LVM_GETITEMCOUNT, 0, 0);
         // Every generated name is wider than this, so every Product cell is clipped.
         SendMessageA(list, LVM_SETCOLUMNWIDTH, 1, MAKELPARAM(20, 0));
@@ -89,11 +79,7 @@ int main(int argc, char** argv)
                clippedShown && priceShown && sameShown ? "yes" : "NO");
         fflush(stdout);
 
-        // Closing ends the run, so the rows and records go by hand here, rows first.
-        SendMessageA(list, LVM_DELETEALLITEMS, 0, 0);
-        FreeProducts();
-        DestroyWindow(window);
-        UnregisterClassA(PRODUCTS_CLASS_NAME, instance);
+        CloseFilledViewer(window, list);
     }
     return 0;
 }

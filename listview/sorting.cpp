@@ -1,9 +1,11 @@
-// Sorting by column: the arming toggle of the sort menus, the sort passes and the record comparison.
+// Sorting by column: the arming toggle of the sort menus, the sort passes and the record comparison,
+// made from keys prepared for each pass.
 #include "listview/sorting.h"
 
 #include "feed/product_list.h"
 #include "listview/price.h"
 #include "listview/product_list_view.h"
+#include "listview/sort_keys.h"
 
 static int sortColumn;                            // column of the latest header click
 static bool sortAscending;                        // direction of the latest sort command
@@ -62,16 +64,95 @@ static int CompareCurrency(const ProductRecord* a, const ProductRecord* b)
     return CompareNumbers(a->currencyId, b->currencyId);
 }
 
+static const char* NameOf(const ProductRecord* record)
+{
+    return record->name;
+}
+
+static const char* PriceTextOf(const ProductRecord* record)
+{
+    return record->price;
+}
+
+static const char* WebAddressOf(const ProductRecord* record)
+{
+    return record->webAddress;
+}
+
+static const char* ServerPathOf(const ProductRecord* record)
+{
+    return record->serverPath;
+}
+
+// What a pass prepares before it sorts: nothing for numbers, which compare as they are.
+enum PreparedKind { PREPARE_NOTHING, PREPARE_TEXT, PREPARE_PRICE };
+
 struct SortKeyRule {
     int key;
-    RecordComparison compare;
+    RecordComparison compare; // the rule itself
+    PreparedKind prepared;
+    const char* (*text)(const ProductRecord* record); // the compared text, for PREPARE_TEXT
 };
 
 static const SortKeyRule SortKeys[] = {
-    { 0, CompareStatus },     { 1, CompareName },       { 2, CompareCategory },
-    { 3, ComparePriceText },  { 4, CompareWebAddress }, { 5, CompareServerPath },
-    { SORT_KEY_PRICE_VALUE, ComparePriceValue },        { SORT_KEY_CURRENCY, CompareCurrency },
+    { 0, CompareStatus, PREPARE_NOTHING, nullptr },
+    { 1, CompareName, PREPARE_TEXT, NameOf },
+    { 2, CompareCategory, PREPARE_NOTHING, nullptr },
+    { 3, ComparePriceText, PREPARE_TEXT, PriceTextOf },
+    { 4, CompareWebAddress, PREPARE_TEXT, WebAddressOf },
+    { 5, CompareServerPath, PREPARE_TEXT, ServerPathOf },
+    { SORT_KEY_PRICE_VALUE, ComparePriceValue, PREPARE_PRICE, nullptr },
+    { SORT_KEY_CURRENCY, CompareCurrency, PREPARE_NOTHING, nullptr },
 };
+
+static const SortKeyRule* RuleOf(int key)
+{
+    for (const SortKeyRule& rule : SortKeys)
+        if (rule.key == key)
+            return &rule;
+    return nullptr;
+}
+
+// The keys of the pass under way, read by the comparison the list view calls back during it.
+static PreparedKeys preparedKeys;
+static const SortKeyRule* preparedRule;
+
+// The comparison of a pass with prepared keys. Different sort keys order two texts as lstrcmpiA
+// does; equal ones, and a record without a key, are left to the rule itself.
+static int ComparePreparedRecords(const SortKeyRule& rule, const ProductRecord* a, const ProductRecord* b)
+{
+    if (rule.prepared == PREPARE_TEXT) {
+        const unsigned char* x = TextKeyOf(preparedKeys, a);
+        const unsigned char* y = TextKeyOf(preparedKeys, b);
+        int order = x != nullptr && y != nullptr ? CompareTextKeys(x, y) : 0;
+        return order != 0 ? order : rule.compare(a, b);
+    }
+    // A text that is no price goes to the rule, which compares such a pair as text.
+    double x = 0, y = 0;
+    if (!PriceKeyOf(preparedKeys, a, &x) || !PriceKeyOf(preparedKeys, b, &y) || x == -1.0 || y == -1.0)
+        return rule.compare(a, b);
+    return x > y ? 1 : x < y ? -1 : 0;
+}
+
+static int CALLBACK ComparePrepared(LPARAM first, LPARAM second, LPARAM)
+{
+    const ProductRecord* a = (const ProductRecord*)(sortAscending ? first : second);
+    const ProductRecord* b = (const ProductRecord*)(sortAscending ? second : first);
+    if (a == nullptr || b == nullptr)
+        return 0;
+    return ComparePreparedRecords(*preparedRule, a, b);
+}
+
+// Keys for one pass, when it has any to prepare and they could all be had.
+static bool PreparePass(const SortKeyRule* rule)
+{
+    if (rule == nullptr || rule->prepared == PREPARE_NOTHING)
+        return false;
+    bool prepared = rule->prepared == PREPARE_TEXT ? PrepareTextKeys(rule->text, &preparedKeys)
+                                                   : PreparePriceKeys(&preparedKeys);
+    preparedRule = prepared ? rule : nullptr;
+    return prepared;
+}
 
 void DisarmSortMenus()
 {
@@ -123,7 +204,11 @@ void SortProductList(HWND list, bool ascending)
     for (int key : ProductColumnAt(sortColumn).sortKeys) {
         if (key == SORT_PASS_NONE)
             break;
-        SendMessageA(list, LVM_SORTITEMS, (WPARAM)key, (LPARAM)CompareProducts);
+        // Without its keys a pass compares as CompareProducts does: the same order, only slower.
+        bool prepared = PreparePass(RuleOf(key));
+        SendMessageA(list, LVM_SORTITEMS, (WPARAM)key, (LPARAM)(prepared ? ComparePrepared : CompareProducts));
+        ReleaseKeys(&preparedKeys);
+        preparedRule = nullptr;
     }
     menuArmed[sortColumn] = false;
 }
@@ -135,8 +220,6 @@ int CALLBACK CompareProducts(LPARAM first, LPARAM second, LPARAM key)
     const ProductRecord* b = (const ProductRecord*)(sortAscending ? second : first);
     if (a == nullptr || b == nullptr)
         return 0;
-    for (const SortKeyRule& rule : SortKeys)
-        if (rule.key == key)
-            return rule.compare(a, b);
-    return 0;
+    const SortKeyRule* rule = RuleOf((int)key);
+    return rule != nullptr ? rule->compare(a, b) : 0;
 }

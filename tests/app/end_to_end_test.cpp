@@ -30,7 +30,7 @@ const DWORD ServerLogMs = 10000;
 TEST(EndToEnd, TheViewerListsTheBundledDemoAccountFromTheRealServer)
 {
     std::string catalog = PRODUCTS_SAMPLE_CATALOG;
-    int expectedRows = CatalogProducts(catalog + "/products/demo.txt");
+    int expectedRows = (int)ReadCatalogProducts(catalog + "/products/demo.txt").size();
     ASSERT_GT(expectedRows, 40);
 
     std::string folder = MakeScratchFolder("e2e");
@@ -214,39 +214,6 @@ TEST(EndToEnd, TheLauncherStartsTheViewerAndAServerPageReachesTheBrowser)
     RemoveFolder(scratch);
 }
 
-// One product line of a catalog file: its name in the viewer's code page and its two addresses.
-struct CatalogLine {
-    std::string name, webAddress, serverPath;
-};
-
-std::vector<CatalogLine> ReadCatalogLines(const std::string& path)
-{
-    std::vector<CatalogLine> lines;
-    std::ifstream file(path);
-    for (std::string line; std::getline(file, line);) {
-        size_t first = line.find_first_not_of(" \t\r");
-        if (first == std::string::npos || line[first] == '#')
-            continue;
-        std::vector<std::string> fields;
-        for (size_t start = 0;;) {
-            size_t bar = line.find('|', start);
-            std::string field = line.substr(start, bar == std::string::npos ? std::string::npos : bar - start);
-            size_t begin = field.find_first_not_of(" \t\r"), end = field.find_last_not_of(" \t\r");
-            fields.push_back(begin == std::string::npos ? "" : field.substr(begin, end - begin + 1));
-            if (bar == std::string::npos)
-                break;
-            start = bar + 1;
-        }
-        wchar_t wide[512] = L"";
-        char name[512] = "";
-        MultiByteToWideChar(CP_UTF8, 0, fields[1].c_str(), -1, wide, 512);
-        WideCharToMultiByte(1252, 0, wide, -1, name, sizeof name, nullptr, nullptr);
-        fields.resize(7);
-        lines.push_back({ name, fields[5], fields[6] });
-    }
-    return lines;
-}
-
 // The bundled demo without a mouse, as a keyboard user meets it: the list has the focus when the
 // window appears, Ctrl+2 and the menu's keys sort it by name from Z to A, Enter opens the first row's
 // link menu at the row, its last item hands the address to the browser, and Escape closes the window.
@@ -296,10 +263,10 @@ TEST(EndToEnd, TheDemoWindowIsSortedItsLinksHandedOverAndItClosedWithKeysAlone)
     ASSERT_TRUE(WaitForNoPopup(5000));
 
     // The first row now holds the name that comes last without regard to case.
-    std::vector<CatalogLine> products = ReadCatalogLines(catalog + "/products/demo.txt");
+    std::vector<CatalogProduct> products = ReadCatalogProducts(catalog + "/products/demo.txt");
     ASSERT_FALSE(products.empty());
-    CatalogLine last = products[0];
-    for (const CatalogLine& product : products)
+    CatalogProduct last = products[0];
+    for (const CatalogProduct& product : products)
         if (lstrcmpiA(product.name.c_str(), last.name.c_str()) > 0)
             last = product;
     std::string expected = last.serverPath.empty() ? "http://" + last.webAddress

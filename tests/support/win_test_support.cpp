@@ -161,15 +161,39 @@ void EndChild(ChildProcess* child)
     *child = ChildProcess();
 }
 
-int CatalogProducts(const std::string& path)
+// A catalog field without the blanks around it, turned from UTF-8 into the viewer's code page.
+static std::string CatalogField(const std::string& raw)
 {
+    size_t begin = raw.find_first_not_of(" \t\r"), end = raw.find_last_not_of(" \t\r");
+    std::string utf8 = begin == std::string::npos ? "" : raw.substr(begin, end - begin + 1);
+    wchar_t wide[1024] = L"";
+    char text[1024] = "";
+    MultiByteToWideChar(CP_UTF8, 0, utf8.c_str(), -1, wide, 1024);
+    WideCharToMultiByte(1252, 0, wide, -1, text, sizeof text, nullptr, nullptr);
+    return text;
+}
+
+std::vector<CatalogProduct> ReadCatalogProducts(const std::string& path)
+{
+    std::vector<CatalogProduct> products;
     std::ifstream file(path);
-    int count = 0;
     for (std::string line; std::getline(file, line);) {
         size_t first = line.find_first_not_of(" \t\r");
-        count += first != std::string::npos && line[first] != '#';
+        if (first == std::string::npos || line[first] == '#')
+            continue;
+        // status | name | category | price | currency | web address | server path
+        std::vector<std::string> fields;
+        for (size_t start = 0;;) {
+            size_t bar = line.find('|', start);
+            fields.push_back(CatalogField(line.substr(start, bar == std::string::npos ? std::string::npos : bar - start)));
+            if (bar == std::string::npos)
+                break;
+            start = bar + 1;
+        }
+        fields.resize(7);
+        products.push_back({ fields[1], fields[3], fields[5], fields[6] });
     }
-    return count;
+    return products;
 }
 
 static const char SpyProp[] = "test.spy";

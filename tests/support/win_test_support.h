@@ -8,6 +8,7 @@
 
 #include <functional>
 #include <string>
+#include <vector>
 
 // Dispatches every queued message of this thread. Returns true when a WM_QUIT was among them and
 // stores its exit code.
@@ -49,8 +50,14 @@ bool ReadOutputUntil(ChildProcess* child, const char* text, std::string* seen, D
 // Ends the child, if one was started, and closes its handles.
 void EndChild(ChildProcess* child);
 
-// Product lines of one account's catalog file of the feed server: every line but blanks and comments.
-int CatalogProducts(const std::string& path);
+// One product line of an account's catalog file of the feed server, its texts as the viewer gets them
+// (code page 1252).
+struct CatalogProduct {
+    std::string name, price, webAddress, serverPath;
+};
+
+// The product lines of one account's catalog file: every line but blanks and comments, in file order.
+std::vector<CatalogProduct> ReadCatalogProducts(const std::string& path);
 
 // Sees every message a window receives before the window's own procedure does, from construction
 // until the spy or the window goes. One spy per window at a time.
