@@ -183,6 +183,32 @@ struct CellTooltips : ::testing::Test, ViewerWindow {
         return extent;
     }
 
+    // The width of what differs from the colour at (left, top) within the rectangle: the ink of a text.
+    static int InkWidth(const OffscreenCanvas& canvas, int left, int top, int right, int bottom)
+    {
+        COLORREF background = canvas.At(left, top);
+        int first = right, last = left - 1;
+        for (int y = top; y < bottom; ++y)
+            for (int x = left; x < right; ++x)
+                if (canvas.At(x, y) != background) {
+                    first = std::min(first, x);
+                    last = std::max(last, x);
+                }
+        return last - first + 1;
+    }
+
+    // The ink width of a text drawn as it is, no prefix taken, in the tip's font.
+    int TextInkWidth(const char* text)
+    {
+        OffscreenCanvas canvas(600, 40, RGB(255, 255, 255));
+        HFONT font = (HFONT)SendMessageA(tip, WM_GETFONT, 0, 0);
+        HGDIOBJ old = SelectObject(canvas.Dc(), font != nullptr ? (HGDIOBJ)font : GetStockObject(DEFAULT_GUI_FONT));
+        RECT area = { 10, 5, 590, 35 };
+        DrawTextA(canvas.Dc(), text, -1, &area, DT_SINGLELINE | DT_NOPREFIX);
+        SelectObject(canvas.Dc(), old);
+        return InkWidth(canvas, 0, 0, 600, 40);
+    }
+
     // The tip shown now is control's tool, with text.
     void ExpectCurrentTool(HWND control, const char* text)
     {
@@ -607,22 +633,15 @@ TEST_F(CellTooltips, AnAmpersandInATipIsShownAsItIs)
     EXPECT_EQ(whole.cx + allowance, shown.right - shown.left)
         << "laid out as " << stripped.cx + allowance << " wide text would be: the '&' was taken for a prefix";
 
-    // What is drawn: the ink spans the whole text's width, not the width without the '&'.
+    // What is drawn: the ink of the whole text, '&' included, wider than the ink of the text without it.
     int width = shown.right - shown.left, height = shown.bottom - shown.top;
     OffscreenCanvas canvas(width, height, RGB(0, 255, 0));
     SendMessageA(tip, WM_PRINTCLIENT, (WPARAM)canvas.Dc(), PRF_CLIENT);
-    COLORREF background = canvas.At(2, 2);
-    int left = width, right = -1;
-    for (int y = 2; y < height - 4; ++y) {
-        for (int x = 2; x < width - 4; ++x) {
-            if (canvas.At(x, y) != background) {
-                left = std::min(left, x);
-                right = std::max(right, x);
-            }
-        }
-    }
-    ASSERT_LT(left, right) << "no text drawn";
-    EXPECT_GT(right - left + 1, stripped.cx) << "the drawn text is no wider than it is without its '&'";
+    int drawn = InkWidth(canvas, 2, 2, width - 4, height - 4);
+    ASSERT_GT(drawn, 0) << "no text drawn";
+    int inkWhole = TextInkWidth(AmpersandName), inkStripped = TextInkWidth("Salt  pepper mill");
+    ASSERT_GT(inkWhole, inkStripped);
+    EXPECT_EQ(inkWhole, drawn) << "drawn as the text without its '&' (" << inkStripped << " wide) would be";
     PointerAway();
 }
 

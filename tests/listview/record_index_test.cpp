@@ -16,11 +16,13 @@ TEST(RecordIndex, FindsEveryRecordItHoldsWithItsPlaceAndNoOther)
         std::vector<long long> records(count + 1), strangers(64);
         RecordIndex index;
         ASSERT_TRUE(MakeRecordIndex(&index, count));
-        for (size_t i = 0; i < count; ++i)
+        for (size_t i = 0; i < count; ++i) {
             ASSERT_TRUE(AddRecord(&index, &records[i], (unsigned)(count - i)));
+        }
         EXPECT_FALSE(AddRecord(&index, &records[count], 1)) << "one record more than it was made for";
-        if (count > 0)
+        if (count > 0) {
             EXPECT_TRUE(AddRecord(&index, &records[0], 4242)) << "a record added again takes its new place";
+        }
 
         size_t wrong = 0;
         for (size_t i = 0; i < count; ++i) {

@@ -200,14 +200,12 @@ TEST_F(SortingTest, ASortSendsTheClickedColumnsPassesInOrder)
     AppendProduct(1, "a", 1110, "1", 840, "w", "s");
     AppendProduct(2, "b", 1120, "2", 978, "v", "t");
     Fill();
+    // Which comparison each pass hands over is the passes' own affair (text and price passes compare
+    // prepared keys, sort_order_test.cpp shows them giving CompareProducts' order): only the keys count.
     std::vector<WPARAM> keys;
-    bool everyPassUsesTheComparison = true;
-    MessageSpy spy(list, [&](UINT message, WPARAM wParam, LPARAM lParam) {
-        if (message != LVM_SORTITEMS)
-            return;
-        keys.push_back(wParam);
-        if (lParam != (LPARAM)CompareProducts)
-            everyPassUsesTheComparison = false;
+    MessageSpy spy(list, [&](UINT message, WPARAM wParam, LPARAM) {
+        if (message == LVM_SORTITEMS)
+            keys.push_back(wParam);
     });
     const std::vector<WPARAM> expected[PRODUCT_COLUMN_COUNT] = { { 0 }, { 1 }, { 2 }, { 3, 8, 9 }, { 4 }, { 5 } };
     for (int column = 0; column < PRODUCT_COLUMN_COUNT; ++column) {
@@ -217,7 +215,6 @@ TEST_F(SortingTest, ASortSendsTheClickedColumnsPassesInOrder)
             EXPECT_EQ(expected[column], keys) << "column " << column << (ascending ? " ascending" : " descending");
         }
     }
-    EXPECT_TRUE(everyPassUsesTheComparison);
 }
 
 TEST_F(SortingTest, ASortFollowsTheLatestClickEvenWhenThatClickOnlyDisarmed)
