@@ -66,7 +66,9 @@ void ShowLinkMenu(HWND window, const ProductRecord* record, int x, int y)
     TrackLinkMenu(window, record, LinkMenuPoint(window, x, y));
 }
 
-POINT RowLinkMenuPoint(HWND list, int row)
+// The keyboard's link menu place, in screen coordinates: the row's Product cell's left edge, just
+// under the row.
+static POINT RowLinkMenuPoint(HWND list, int row)
 {
     RECT cell = {};
     cell.top = 1; // the Product column

@@ -25,6 +25,3 @@ POINT LinkMenuPoint(HWND window, int x, int y);
 // The link menu of a row asked for from the keyboard, owned by window, placed at the row: its left
 // edge at the row's Product cell and its top just under the row. None for a row without addresses.
 void ShowRowLinkMenu(HWND window, HWND list, int row);
-
-// That place in screen coordinates.
-POINT RowLinkMenuPoint(HWND list, int row);
