@@ -30,6 +30,9 @@ enum { FEED_PORT = 1360 };
 #define FEED_REQUEST_PREFIX "VNP,"
 #define FEED_REQUEST_FORMAT FEED_REQUEST_PREFIX "%s^%s\r\n" // account id, account key
 #define FEED_NO_DATA_MARK "<body><h1>" // a reply starting so (any case) holds no feed
+// The feed server's health check on the same port, asked by load balancers: 200 while it takes
+// connections, 503 while it drains before it stops.
+#define FEED_HEALTH_PATH "/health"
 #define SPOOL_FILE_NAME "Pra.vnl"
 
 // The addresses the viewer hands to the browser: a product's web address, and its page on the feed

@@ -204,9 +204,12 @@ void Answer(const ConnectionPtr& c, RequestState state)
     NoLongerSilent(c);
     Server* server = c->server;
     const long long now = NowMs();
-    const long long lockedMs = KeyLockRemaining(server->keyGuard, c->address, now);
+    AnswerContext context;
+    context.lockedSeconds = (int)((KeyLockRemaining(server->keyGuard, c->address, now) + 999) / 1000);
+    context.now = time(nullptr);
+    context.draining = server->stopping;
     c->catalog = server->catalog;
-    c->reply = AnswerRequest(*c->catalog, c->request.data(), c->request.size(), state, (int)((lockedMs + 999) / 1000));
+    c->reply = AnswerRequest(*c->catalog, c->request.data(), c->request.size(), state, context);
     if (c->reply.keyCheckFailed) {
         int failures = 0;
         const long long lockMs = RecordKeyFailure(&server->keyGuard, c->address, now, &failures);

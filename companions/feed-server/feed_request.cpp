@@ -1,9 +1,11 @@
 // Classifying and answering the feed server's requests: the feed for "VNP,<id>^<key>", a product page
-// for "GET /<serverPath>^<id>^<key> HTTP/1.x", and the refusals of both.
+// for "GET /<serverPath>^<id>^<key> HTTP/1.x", the health check, and the refusals of them all.
 #include "feed_request.h"
 
 #include <string.h>
 
+#include "common/contract.h"
+#include "common/text.h"
 #include "feed_names.h"
 #include "feed_text.h"
 
@@ -13,11 +15,18 @@ namespace {
 
 const char kFeedPrefix[] = FEED_REQUEST_PREFIX;
 const char kPagePrefix[] = "GET ";
+const char kHeadPrefix[] = "HEAD ";
 
 bool StartsWith(const char* data, size_t size, const char* prefix)
 {
     const size_t n = strlen(prefix);
     return size >= n && memcmp(data, prefix, n) == 0;
+}
+
+// GET and HEAD: the methods a page is served for, both read up to the end of their header fields.
+bool IsPageMethod(const char* data, size_t size)
+{
+    return StartsWith(data, size, kPagePrefix) || StartsWith(data, size, kHeadPrefix);
 }
 
 // The first line without its LF and a CR before it; the whole data when no LF came.
@@ -50,14 +59,18 @@ const char* StatusText(int status)
     case 414: return "URI Too Long";
     case 429: return "Too Many Requests";
     case 431: return "Request Header Fields Too Large";
+    case 503: return "Service Unavailable";
+    case 505: return "HTTP Version Not Supported";
     default: return "Error";
     }
 }
 
-std::string HttpResponse(int status, const std::string& body, const char* extraHeader)
+std::string HttpResponse(int status, const std::string& body, const char* extraHeader, time_t now,
+                         const char* type = "text/html; charset=utf-8")
 {
     std::string head = "HTTP/1.0 " + std::to_string(status) + " " + StatusText(status) + "\r\n";
-    head += "Content-Type: text/html; charset=utf-8\r\n";
+    head += "Date: " + HttpDate(now) + "\r\n";
+    head += "Content-Type: " + std::string(type) + "\r\n";
     head += "Content-Length: " + std::to_string(body.size()) + "\r\n";
     // The address holds the account key: keep the page out of shared caches, and the address out of
     // the Referer header of whatever the page links to.
@@ -77,11 +90,12 @@ std::string ErrorPage(int status, const char* message)
            "</p>\n</body>\n</html>\n";
 }
 
-void SetPageError(Reply* reply, int status, const char* result, const char* message, const char* extraHeader = nullptr)
+void SetPageError(Reply* reply, time_t now, int status, const char* result, const char* message,
+                  const char* extraHeader = nullptr)
 {
     reply->httpStatus = status;
     reply->result = result;
-    reply->text = HttpResponse(status, ErrorPage(status, message), status == 405 ? "Allow: GET\r\n" : extraHeader);
+    reply->text = HttpResponse(status, ErrorPage(status, message), status == 405 ? "Allow: GET, HEAD\r\n" : extraHeader, now);
 }
 
 void AnswerFeed(const Catalog& catalog, const std::string& line, RequestState state, int lockedSeconds, Reply* reply)
@@ -119,50 +133,78 @@ void AnswerFeed(const Catalog& catalog, const std::string& line, RequestState st
     reply->feed = &account->feed;
 }
 
+// "HTTP/2", "HTTP/3.0", ...: a version this server can tell is not one of those it reads.
+bool IsOtherHttpVersion(const std::string& version)
+{
+    const size_t n = version.size();
+    return (n == 6 || (n == 8 && version[6] == '.' && version[7] >= '0' && version[7] <= '9')) &&
+           version.compare(0, 5, "HTTP/") == 0 && version[5] >= '0' && version[5] <= '9' && version[5] != '1';
+}
+
 // True for "HTTP/1." and one digit: the versions whose request line this server reads.
 bool IsHttp1Version(const std::string& version)
 {
     return version.size() == 8 && version.compare(0, 7, "HTTP/1.") == 0 && version[7] >= '0' && version[7] <= '9';
 }
 
+// The health check of a load balancer: it asks whether to send this server more clients.
+void AnswerHealth(const AnswerContext& context, Reply* reply)
+{
+    reply->kind = kKindHealth;
+    reply->httpStatus = context.draining ? 503 : 200;
+    reply->result = context.draining ? "draining" : "ok";
+    reply->text = HttpResponse(reply->httpStatus, context.draining ? "draining\n" : "ok\n", nullptr, context.now,
+                               "text/plain; charset=utf-8");
+}
+
 void AnswerPage(const Catalog& catalog, const std::string& line, bool lineComplete, RequestState state,
-                int lockedSeconds, Reply* reply)
+                const AnswerContext& context, Reply* reply)
 {
     reply->kind = kKindPage;
+    const time_t now = context.now;
     if (state == kRequestTooLong) {
         if (lineComplete)
-            SetPageError(reply, 431, "too-long", "The request's header fields are too long.");
+            SetPageError(reply, now, 431, "too-long", "The request's header fields are too long.");
         else
-            SetPageError(reply, 414, "too-long", "The address is too long.");
+            SetPageError(reply, now, 414, "too-long", "The address is too long.");
         return;
     }
-    const std::string rest = line.substr(strlen(kPagePrefix));
+    const std::string rest = line.substr(line.find(' ') + 1);
     const size_t blank = rest.find(' ');
-    if (blank == std::string::npos || !IsHttp1Version(rest.substr(blank + 1)) || rest[0] != '/') {
-        SetPageError(reply, 400, "malformed", "The request could not be read.");
+    const std::string version = blank == std::string::npos ? "" : rest.substr(blank + 1);
+    if (IsOtherHttpVersion(version)) {
+        SetPageError(reply, now, 505, "version", "Only HTTP/1.0 and HTTP/1.1 are served here.");
+        return;
+    }
+    if (blank == std::string::npos || !IsHttp1Version(version) || rest[0] != '/') {
+        SetPageError(reply, now, 400, "malformed", "The request could not be read.");
         return;
     }
     std::string target = rest.substr(1, blank - 1);
     const size_t query = target.find_first_of("?#");
     if (query != std::string::npos)
         target.resize(query);
+    if ("/" + target == FEED_HEALTH_PATH) {
+        AnswerHealth(context, reply);
+        return;
+    }
     // Browsers may send "^" as %5E; the decoded text is only ever compared with catalog texts.
     std::string decoded;
     if (!PercentDecode(target, &decoded)) {
-        SetPageError(reply, 400, "malformed", "The request could not be read.");
+        SetPageError(reply, now, 400, "malformed", "The request could not be read.");
         return;
     }
     const size_t first = decoded.find('^');
     const size_t second = first == std::string::npos ? first : decoded.find('^', first + 1);
     if (second == std::string::npos || decoded.find('^', second + 1) != std::string::npos) {
-        SetPageError(reply, 404, "not-found", "There is no such page.");
+        SetPageError(reply, now, 404, "not-found", "There is no such page.");
         return;
     }
     const std::string path = decoded.substr(0, first);
     reply->account = decoded.substr(first + 1, second - first - 1);
-    if (lockedSeconds > 0) {
-        const std::string retry = "Retry-After: " + std::to_string(lockedSeconds) + "\r\n";
-        SetPageError(reply, 429, "throttled", "Too many wrong keys came from this address; try again shortly.",
+    if (context.lockedSeconds > 0) {
+        const std::string retry = "Retry-After: " + std::to_string(context.lockedSeconds) + "\r\n";
+        SetPageError(reply, now, 429, "throttled", "Too many wrong keys came from this address; try again shortly.",
                      retry.c_str());
         return;
     }
@@ -170,23 +212,23 @@ void AnswerPage(const Catalog& catalog, const std::string& line, bool lineComple
     // A wrong key and an unknown account look the same, and both are judged before the product, so
     // that nothing about an account can be learnt without its key.
     if (account == nullptr || !KeysEqual(decoded.substr(second + 1), account->key)) {
-        SetPageError(reply, 403, account == nullptr ? "unknown-account" : "wrong-key",
+        SetPageError(reply, now, 403, account == nullptr ? "unknown-account" : "wrong-key",
                      "The account or its key is not known.");
         reply->keyCheckFailed = true;
         return;
     }
     const auto found = account->byServerPath.find(path);
     if (found == account->byServerPath.end()) {
-        SetPageError(reply, 404, "not-found", "This account has no product with that page.");
+        SetPageError(reply, now, 404, "not-found", "This account has no product with that page.");
         return;
     }
     reply->httpStatus = 200;
     reply->result = "ok";
-    reply->text = HttpResponse(200, RenderProductPage(*account, account->products[found->second]), nullptr);
+    reply->text = HttpResponse(200, RenderProductPage(*account, account->products[found->second]), nullptr, now);
 }
 
-// "METHOD /target HTTP/1.x" with a method other than GET, so that it gets an HTTP refusal rather
-// than a silent close.
+// "METHOD /target HTTP/n" with a method other than GET and HEAD, so that it gets an HTTP refusal
+// rather than a silent close.
 bool LooksLikeHttp(const std::string& line)
 {
     const size_t blank = line.find(' ');
@@ -196,7 +238,7 @@ bool LooksLikeHttp(const std::string& line)
         if (line[i] < 'A' || line[i] > 'Z')
             return false;
     const size_t last = line.rfind(' ');
-    return last > blank && IsHttp1Version(line.substr(last + 1));
+    return last > blank && (IsHttp1Version(line.substr(last + 1)) || IsOtherHttpVersion(line.substr(last + 1)));
 }
 
 } // namespace
@@ -214,7 +256,7 @@ RequestState ScanRequest(RequestScan* scan, const char* data, size_t size)
             return size >= kRequestLineMax ? kRequestTooLong : kRequestPartial;
         }
         scan->lineEnd = (size_t)(lf - data) + 1;
-        if (!StartsWith(data, size, kPagePrefix))
+        if (!IsPageMethod(data, size))
             return kRequestComplete;
         const std::string line = FirstLine(data, scan->lineEnd);
         if (line.find(" HTTP/") == std::string::npos)
@@ -253,23 +295,49 @@ RequestState CheckRequest(const char* data, size_t size)
     return ScanRequest(&scan, data, size);
 }
 
-Reply AnswerRequest(const Catalog& catalog, const char* data, size_t size, RequestState state, int lockedSeconds)
+Reply AnswerRequest(const Catalog& catalog, const char* data, size_t size, RequestState state,
+                    const AnswerContext& context)
 {
     Reply reply;
     const std::string line = FirstLine(data, size);
     // The line is whole only when its LF came within the line limit, wherever later bytes put one.
     const bool lineComplete = memchr(data, '\n', size < kRequestLineMax ? size : kRequestLineMax) != nullptr;
     if (StartsWith(data, size, kFeedPrefix)) {
-        AnswerFeed(catalog, line, state, lockedSeconds, &reply);
-    } else if (StartsWith(data, size, kPagePrefix)) {
-        AnswerPage(catalog, line, lineComplete, state, lockedSeconds, &reply);
+        AnswerFeed(catalog, line, state, context.lockedSeconds, &reply);
+    } else if (IsPageMethod(data, size)) {
+        AnswerPage(catalog, line, lineComplete, state, context, &reply);
+        // HEAD: the same header, Content-Length included, and no body (link checkers ask so).
+        if (StartsWith(data, size, kHeadPrefix))
+            reply.text.resize(reply.text.find("\r\n\r\n") + 4);
     } else if (lineComplete && LooksLikeHttp(line)) {
         reply.kind = kKindPage;
-        SetPageError(&reply, 405, "method", "Only GET is served here.");
+        if (IsHttp1Version(line.substr(line.rfind(' ') + 1)))
+            SetPageError(&reply, context.now, 405, "method", "Only GET and HEAD are served here.");
+        else
+            SetPageError(&reply, context.now, 505, "version", "Only HTTP/1.0 and HTTP/1.1 are served here.");
     } else {
         reply.result = state == kRequestTooLong ? "too-long" : "unknown";
     }
     return reply;
+}
+
+std::string HttpDate(time_t when)
+{
+    static const char kDays[7][4] = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
+    static const char kMonths[12][4] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
+                                        "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+    struct tm utc;
+#ifdef _WIN32
+    const bool converted = gmtime_s(&utc, &when) == 0;
+#else
+    const bool converted = gmtime_r(&when, &utc) != nullptr;
+#endif
+    if (!converted)
+        return "Thu, 01 Jan 1970 00:00:00 GMT";
+    char text[40];
+    FormatText(text, sizeof text, "%s, %02d %s %04d %02d:%02d:%02d GMT", kDays[utc.tm_wday % 7], utc.tm_mday,
+               kMonths[utc.tm_mon % 12], utc.tm_year + 1900, utc.tm_hour, utc.tm_min, utc.tm_sec);
+    return text;
 }
 
 const char* ReplyData(const Reply& reply)
@@ -286,7 +354,7 @@ RequestKind KindOfStart(const char* data, size_t size)
 {
     if (StartsWith(data, size, kFeedPrefix))
         return kKindFeed;
-    if (StartsWith(data, size, kPagePrefix))
+    if (IsPageMethod(data, size))
         return kKindPage;
     return kKindOther;
 }
@@ -296,6 +364,7 @@ const char* KindName(RequestKind kind)
     switch (kind) {
     case kKindFeed: return "feed";
     case kKindPage: return "page";
+    case kKindHealth: return "health";
     default: return "other";
     }
 }

@@ -1,8 +1,10 @@
 // The feed server's two requests, told apart by their first bytes: the viewer's "VNP," feed request and
-// a browser's "GET" for a product page. Pure functions over bytes and the loaded catalog: no sockets.
+// a browser's "GET" (or "HEAD") for a product page. Pure functions over bytes and the loaded catalog: no sockets.
 #pragma once
 
 #include <stddef.h>
+#include <time.h>
+
 #include <string>
 
 #include "feed_catalog.h"
@@ -34,7 +36,7 @@ RequestState ScanRequest(RequestScan* scan, const char* data, size_t size);
 // The same for a whole buffer at once.
 RequestState CheckRequest(const char* data, size_t size);
 
-enum RequestKind { kKindFeed, kKindPage, kKindOther };
+enum RequestKind { kKindFeed, kKindPage, kKindHealth, kKindOther };
 
 struct Reply {
     RequestKind kind = kKindOther;
@@ -46,12 +48,22 @@ struct Reply {
     std::string text;                   // reply bytes when feed is null; empty: close without a reply
 };
 
+// What an answer depends on besides the request and the catalog.
+struct AnswerContext {
+    int lockedSeconds = 0;  // the client's address is locked out of key checks this long yet (rounded up)
+    time_t now = 0;         // for the Date header
+    bool draining = false;  // the server takes no more connections: the health check says so
+};
+
 // Answers a request that CheckRequest found complete or too long. Nothing in a request ever names a
 // file: accounts, products and pages all come from the catalog loaded at start. While the client's
-// address is locked out of key checks (lockedSeconds > 0, the time left rounded up), no key is
-// checked at all: a feed request gets the no-data reply and a page 429, both logged as throttled.
+// address is locked out of key checks, no key is checked at all: a feed request gets the no-data
+// reply and a page 429, both logged as throttled. HEAD gets what GET would, without the body.
 Reply AnswerRequest(const Catalog& catalog, const char* data, size_t size, RequestState state,
-                    int lockedSeconds = 0);
+                    const AnswerContext& context = AnswerContext());
+
+// The Date header's form of a time: "Tue, 15 Nov 1994 08:12:31 GMT".
+std::string HttpDate(time_t when);
 
 const char* ReplyData(const Reply& reply);
 size_t ReplySize(const Reply& reply);
@@ -59,7 +71,7 @@ size_t ReplySize(const Reply& reply);
 // The kind that a request's first bytes announce, for the log of a request that never became whole.
 RequestKind KindOfStart(const char* data, size_t size);
 
-// "feed", "page" or "other".
+// "feed", "page", "health" or "other".
 const char* KindName(RequestKind kind);
 
 // The HTML page of one product (UTF-8), without the HTTP header.

@@ -79,7 +79,8 @@ RequestState CheckEnds(const std::string& bytes)
     const size_t lineSpan = size < kRequestLineMax ? size : kRequestLineMax;
     const size_t lf = bytes.find('\n');
     const bool lineEnded = lf != std::string::npos && lf < lineSpan;
-    const bool versioned = lineEnded && StartsWith(bytes, "GET ") && FirstLine(bytes).find(" HTTP/") != std::string::npos;
+    const bool versioned = lineEnded && (StartsWith(bytes, "GET ") || StartsWith(bytes, "HEAD ")) &&
+                           FirstLine(bytes).find(" HTTP/") != std::string::npos;
     const bool headersEnded = lineEnded && (bytes.find("\n\n", lf) != std::string::npos ||
                                             bytes.find("\n\r\n", lf) != std::string::npos);
     switch (state) {
@@ -132,22 +133,27 @@ void CheckScanByReads(const std::string& bytes)
 bool IsPageStatus(int status, bool locked)
 {
     return status == 200 || status == 400 || status == 403 || status == 404 || status == 405 || status == 414 ||
-           status == 431 || (locked && status == 429);
+           status == 431 || status == 505 || (locked && status == 429);
 }
 
 // An answer only ever gives the feed or a page for the right account and key, never while key checks are
-// locked out, and every page reply is a whole HTTP/1.0 response whose Content-Length is its body's and
-// that keeps its address out of Referer headers.
-void CheckAnswer(const std::string& bytes, RequestState state, int lockedSeconds)
+// locked out, and every page reply is a whole, dated HTTP/1.0 response whose Content-Length is its
+// body's (none for HEAD) and that keeps its address out of Referer headers.
+void CheckAnswer(const std::string& bytes, RequestState state, int lockedSeconds, bool draining)
 {
     const Catalog& catalog = SmallCatalog();
-    const Reply reply = AnswerRequest(catalog, bytes.data(), bytes.size(), state, lockedSeconds);
+    AnswerContext context;
+    context.lockedSeconds = lockedSeconds;
+    context.now = 1700000000;
+    context.draining = draining;
+    const Reply reply = AnswerRequest(catalog, bytes.data(), bytes.size(), state, context);
     const std::string sent(ReplyData(reply), ReplySize(reply));
     const RequestKind start = KindOfStart(bytes.data(), bytes.size());
     const bool ok = strcmp(reply.result, "ok") == 0;
     const bool locked = lockedSeconds > 0;
     Check(reply.account.size() <= bytes.size());
-    Check(!(locked && (ok || reply.keyCheckFailed)));
+    // The health check alone answers while key checks are locked out: it checks no key.
+    Check(!(locked && ((ok && reply.kind != kKindHealth) || reply.keyCheckFailed)));
     Check(reply.keyCheckFailed ==
           (strcmp(reply.result, "wrong-key") == 0 || strcmp(reply.result, "unknown-account") == 0));
     Check(locked || strcmp(reply.result, "throttled") != 0);
@@ -166,9 +172,18 @@ void CheckAnswer(const std::string& bytes, RequestState state, int lockedSeconds
         Check(start == kKindOther && !ok && sent.empty());
         return;
     }
-    Check(reply.kind == kKindPage);
-    Check(start == kKindPage || reply.httpStatus == 405);
-    Check(IsPageStatus(reply.httpStatus, locked));
+    const std::string line = FirstLine(bytes);
+    const bool head = StartsWith(bytes, "HEAD ");
+    if (reply.kind == kKindHealth) {
+        // Only the check's own path, with any query, and its answer follows the server's state alone.
+        Check(start == kKindPage && state == kRequestComplete);
+        Check(StartsWith(line.substr(line.find(' ') + 1), "/health"));
+        Check(reply.httpStatus == (draining ? 503 : 200) && !reply.keyCheckFailed);
+    } else {
+        Check(reply.kind == kKindPage);
+        Check(start == kKindPage || reply.httpStatus == 405 || reply.httpStatus == 505);
+        Check(IsPageStatus(reply.httpStatus, locked));
+    }
     // An address over the line limit is 414 and nothing else, however many bytes came with it.
     if (start == kKindPage && state == kRequestTooLong)
         Check((reply.httpStatus == 414) == (bytes.find('\n') >= kRequestLineMax));
@@ -176,13 +191,18 @@ void CheckAnswer(const std::string& bytes, RequestState state, int lockedSeconds
     const size_t headEnd = sent.find("\r\n\r\n");
     Check(headEnd != std::string::npos);
     Check(sent.find("\r\nReferrer-Policy: no-referrer\r\n") < headEnd);
-    const std::string length = "\r\nContent-Length: " + std::to_string(sent.size() - headEnd - 4) + "\r\n";
-    Check(sent.find(length) != std::string::npos && sent.find(length) < headEnd);
+    Check(sent.find("\r\nDate: Tue, 14 Nov 2023 22:13:20 GMT\r\n") < headEnd);
+    if (head) {
+        Check(sent.size() == headEnd + 4);
+    } else {
+        const std::string length = "\r\nContent-Length: " + std::to_string(sent.size() - headEnd - 4) + "\r\n";
+        Check(sent.find(length) != std::string::npos && sent.find(length) < headEnd);
+    }
     Check(ok == (reply.httpStatus == 200));
-    if (ok) {
+    if (ok && reply.kind == kKindPage) {
         // The target, without a query, decodes to exactly the product's path, id and key.
-        const std::string line = FirstLine(bytes);
-        std::string target = line.substr(5, line.find(' ', 5) - 5);
+        const size_t from = line.find(' ') + 2;
+        std::string target = line.substr(from, line.find(' ', from) - from);
         target.resize(std::min(target.find_first_of("?#"), target.size()));
         std::string decoded;
         Check(PercentDecode(target, &decoded));
@@ -357,8 +377,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     CheckScanByReads(bytes);
     // The server answers only a whole request or one that grew past its limit.
     if (state != kRequestPartial) {
-        CheckAnswer(bytes, state, 0);
-        CheckAnswer(bytes, state, 1 + (int)(size % 30));
+        CheckAnswer(bytes, state, 0, false);
+        CheckAnswer(bytes, state, 1 + (int)(size % 30), size % 2 == 1);
     }
     CheckPercentDecode(bytes);
     CheckCp1252(bytes);

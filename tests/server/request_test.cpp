@@ -15,6 +15,9 @@
 
 namespace {
 
+// The Date header's own example: Tue, 15 Nov 1994 08:12:31 GMT.
+const time_t kNow = 784887151;
+
 struct RequestFixture : ::testing::Test {
     Catalog catalog;
 
@@ -33,11 +36,15 @@ struct RequestFixture : ::testing::Test {
         RemoveTree(scratch.dir);
     }
 
-    Reply Answer(const std::string& request, int lockedSeconds = 0)
+    Reply Answer(const std::string& request, int lockedSeconds = 0, bool draining = false)
     {
         const RequestState state = CheckRequest(request.data(), request.size());
         EXPECT_NE(kRequestPartial, state) << request;
-        return AnswerRequest(catalog, request.data(), request.size(), state, lockedSeconds);
+        AnswerContext context;
+        context.lockedSeconds = lockedSeconds;
+        context.now = kNow;
+        context.draining = draining;
+        return AnswerRequest(catalog, request.data(), request.size(), state, context);
     }
 
     std::string Bytes(const Reply& reply) { return std::string(ReplyData(reply), ReplySize(reply)); }
@@ -46,7 +53,7 @@ struct RequestFixture : ::testing::Test {
     {
         HttpResponse response;
         const Reply reply = Answer(request, lockedSeconds);
-        EXPECT_EQ(kKindPage, reply.kind) << request;
+        EXPECT_TRUE(reply.kind == kKindPage || reply.kind == kKindHealth) << request;
         EXPECT_TRUE(SplitHttpResponse(Bytes(reply), &response)) << request;
         return response;
     }
@@ -281,13 +288,14 @@ TEST_F(feed_server_requests, RefusesPagesWithoutTheKeyOrTheProduct)
         {"GET /p/oak-chair%00^demo^demo HTTP/1.0\r\n\r\n", "HTTP/1.0 400 Bad Request", "malformed"},
         {"GET /p/oak-chair%zz^demo^demo HTTP/1.0\r\n\r\n", "HTTP/1.0 400 Bad Request", "malformed"},
         {"GET /p/oak-chair^demo^demo% HTTP/1.0\r\n\r\n", "HTTP/1.0 400 Bad Request", "malformed"},
-        {"GET /p/oak-chair^demo^demo HTTP/2.0\r\n\r\n", "HTTP/1.0 400 Bad Request", "malformed"},
+        {"GET /p/oak-chair^demo^demo HTTP/1.10\r\n\r\n", "HTTP/1.0 400 Bad Request", "malformed"},
+        {"GET /p/oak-chair^demo^demo HTTP/1\r\n\r\n", "HTTP/1.0 400 Bad Request", "malformed"},
         {"GET /p/oak-chair^demo^demo HTTP/1.0 extra\r\n\r\n", "HTTP/1.0 400 Bad Request", "malformed"},
         {"GET p/oak-chair^demo^demo HTTP/1.0\r\n\r\n", "HTTP/1.0 400 Bad Request", "malformed"},
         {"GET /p/oak-chair^demo^demo\r\n", "HTTP/1.0 400 Bad Request", "malformed"},
         {"GET  HTTP/1.0\r\n\r\n", "HTTP/1.0 400 Bad Request", "malformed"},
         {"POST /p/oak-chair^demo^demo HTTP/1.1\r\n\r\n", "HTTP/1.0 405 Method Not Allowed", "method"},
-        {"HEAD /p/oak-chair^demo^demo HTTP/1.0\r\n\r\n", "HTTP/1.0 405 Method Not Allowed", "method"},
+        {"DELETE /p/oak-chair^demo^demo HTTP/1.0\r\n\r\n", "HTTP/1.0 405 Method Not Allowed", "method"},
     };
     for (const Case& c : cases) {
         const Reply reply = Answer(c.request);
@@ -301,7 +309,7 @@ TEST_F(feed_server_requests, RefusesPagesWithoutTheKeyOrTheProduct)
     // Nothing tells an unknown account from a known one with a wrong key.
     EXPECT_EQ(Bytes(Answer("GET /p/oak-chair^demo^wrong HTTP/1.0\r\n\r\n")),
               Bytes(Answer("GET /p/oak-chair^nobody^wrong HTTP/1.0\r\n\r\n")));
-    EXPECT_EQ("GET", HeaderValue(Page("POST /x HTTP/1.0\r\n\r\n"), "Allow"));
+    EXPECT_EQ("GET, HEAD", HeaderValue(Page("POST /x HTTP/1.0\r\n\r\n"), "Allow"));
 
     const std::string longTarget = "GET /" + std::string(kRequestLineMax, 'a');
     Reply reply = AnswerRequest(catalog, longTarget.data(), longTarget.size(), kRequestTooLong);
@@ -309,6 +317,60 @@ TEST_F(feed_server_requests, RefusesPagesWithoutTheKeyOrTheProduct)
     const std::string longHeaders = "GET /lamp^demo^demo HTTP/1.0\r\n" + std::string(kRequestMax, 'h');
     reply = AnswerRequest(catalog, longHeaders.data(), longHeaders.size(), kRequestTooLong);
     EXPECT_EQ(431, reply.httpStatus);
+}
+
+// What HTTP clients expect of any answer: HEAD gets GET's header and no body, whatever the status;
+// every answer carries the date; another version than 1.x is named as the reason; the health check
+// follows the server's state and needs no key, even from an address locked out of key checks.
+TEST_F(feed_server_requests, AnswersAsHttpClientsExpect)
+{
+    struct Case {
+        const char* path;  // asked with GET and with HEAD
+        const char* status;
+    } cases[] = {
+        {"/p/oak-chair^demo^demo", "HTTP/1.0 200 OK"},     {"/p/oak-chair^demo^nope", "HTTP/1.0 403 Forbidden"},
+        {"/nothing^demo^demo", "HTTP/1.0 404 Not Found"},  {"/p%zz", "HTTP/1.0 400 Bad Request"},
+        {"/health", "HTTP/1.0 200 OK"},                    {"/health?from=balancer", "HTTP/1.0 200 OK"},
+    };
+    for (const Case& c : cases) {
+        const HttpResponse get = Page(std::string("GET ") + c.path + " HTTP/1.1\r\nHost: a\r\n\r\n");
+        const Reply headReply = Answer(std::string("HEAD ") + c.path + " HTTP/1.1\r\nHost: a\r\n\r\n");
+        const std::string head = Bytes(headReply);
+        EXPECT_EQ(c.status, get.statusLine) << c.path;
+        EXPECT_EQ("Tue, 15 Nov 1994 08:12:31 GMT", HeaderValue(get, "Date")) << c.path;
+        EXPECT_FALSE(get.body.empty()) << c.path;
+        // The header exactly as GET has it (Content-Length of GET's body included), then nothing.
+        EXPECT_EQ(Bytes(Answer(std::string("GET ") + c.path + " HTTP/1.1\r\n\r\n")).substr(0, head.size()), head)
+            << c.path;
+        EXPECT_EQ(head.size(), head.find("\r\n\r\n") + 4) << c.path;
+    }
+    EXPECT_STREQ("ok", Answer("HEAD /p/oak-chair^demo^demo HTTP/1.0\r\n\r\n").result);
+    EXPECT_TRUE(Answer("HEAD /p/oak-chair^demo^nope HTTP/1.0\r\n\r\n").keyCheckFailed);
+
+    for (const char* request : {"GET /p/oak-chair^demo^demo HTTP/2.0\r\n\r\n", "GET /health HTTP/3\r\n\r\n",
+                                "PRI * HTTP/2.0\r\n\r\nSM\r\n\r\n", "HEAD /lamp^demo^demo HTTP/2.0\r\n\r\n"}) {
+        const HttpResponse response = Page(request);
+        EXPECT_EQ("HTTP/1.0 505 HTTP Version Not Supported", response.statusLine) << request;
+        EXPECT_EQ("Tue, 15 Nov 1994 08:12:31 GMT", HeaderValue(response, "Date")) << request;
+        EXPECT_STREQ("version", Answer(request).result) << request;
+    }
+
+    Reply health = Answer("GET /health HTTP/1.0\r\n\r\n", 30);
+    EXPECT_EQ(kKindHealth, health.kind);
+    EXPECT_STREQ("ok", health.result);
+    EXPECT_FALSE(health.keyCheckFailed);
+    HttpResponse response;
+    ASSERT_TRUE(SplitHttpResponse(Bytes(health), &response));
+    EXPECT_EQ("HTTP/1.0 200 OK", response.statusLine);
+    EXPECT_EQ("ok\n", response.body);
+    health = Answer("GET /health HTTP/1.0\r\n\r\n", 0, true);
+    EXPECT_STREQ("draining", health.result);
+    ASSERT_TRUE(SplitHttpResponse(Bytes(health), &response));
+    EXPECT_EQ("HTTP/1.0 503 Service Unavailable", response.statusLine);
+    // Only the check's own path: a page, and the feed, know nothing of draining.
+    EXPECT_EQ("HTTP/1.0 200 OK", Page("GET /lamp^demo^demo HTTP/1.0\r\n\r\n", 0).statusLine);
+    EXPECT_STREQ("ok", Answer("VNP,demo^demo\r\n", 0, true).result);
+    EXPECT_EQ("HTTP/1.0 404 Not Found", Page("GET /health^demo^demo HTTP/1.0\r\n\r\n").statusLine);
 }
 
 // An address over the line limit is 414 however it arrives: in one piece with its line end and
