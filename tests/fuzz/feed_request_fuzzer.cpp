@@ -1,7 +1,8 @@
 // libFuzzer target: any bytes as what a client sent the feed server. The request check decides where a
 // request ends, read at once and read by read, and the answer is built against a small catalog in
-// memory, with key checks allowed and locked out; the same bytes also go through the page address's
-// percent-decoding, the code page 1252 conversions both ways, the log copy and the terminal copy.
+// memory, with key checks allowed and locked out; the same bytes also go through the PROXY header
+// reading, the page address's percent-decoding, the code page 1252 conversions both ways, the log copy
+// and the terminal copy.
 #include <ctype.h>
 #include <stdint.h>
 #include <stdlib.h>
@@ -13,6 +14,7 @@
 #include "feed_catalog.h"
 #include "feed_request.h"
 #include "feed_text.h"
+#include "proxy_header.h"
 
 namespace {
 
@@ -368,6 +370,26 @@ void CheckLogSafe(const std::string& bytes)
     Check(shownBytes == kept);
 }
 
+// A header is decided by its own bytes: more bytes after it change nothing, a refusal stays one, and
+// what is waited for is shorter than the longest header.
+void CheckProxyHeader(const std::string& bytes)
+{
+    ProxyHeader header;
+    const ProxyState state = ParseProxyHeader(bytes.data(), bytes.size(), &header);
+    const std::string more = bytes + "VNP,demo^demo\r\n" + bytes;
+    ProxyHeader again;
+    const ProxyState stateAgain = ParseProxyHeader(more.data(), more.size(), &again);
+    if (state == kProxyComplete) {
+        Check(header.length > 0 && header.length <= bytes.size() && header.length <= kProxyHeaderMax);
+        Check(stateAgain == kProxyComplete && again.length == header.length && again.hasClient == header.hasClient);
+        Check(!header.hasClient || (again.client == header.client && again.clientPort == header.clientPort));
+    } else if (state == kProxyInvalid) {
+        Check(stateAgain == kProxyInvalid);
+    } else {
+        Check(bytes.size() < kProxyHeaderMax);
+    }
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
@@ -380,6 +402,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         CheckAnswer(bytes, state, 0, false);
         CheckAnswer(bytes, state, 1 + (int)(size % 30), size % 2 == 1);
     }
+    CheckProxyHeader(bytes);
     CheckPercentDecode(bytes);
     CheckCp1252(bytes);
     CheckCp1252RoundTrip(bytes);
