@@ -1,5 +1,6 @@
-// The connection state machine (read the request in time, answer it with key checks throttled per
-// address, write the reply as it is taken, linger, close) and the accept loop that keeps to the cap.
+// The connection state machine (take a trusted balancer's PROXY header, read the request in time,
+// answer it with key checks throttled per client address, write the reply as it is taken, linger,
+// close), the accept loop that keeps to the cap, and the drain.
 #include "connections.h"
 
 #include <time.h>
@@ -10,6 +11,7 @@
 #include "common/text.h"
 #include "feed_request.h"
 #include "feed_text.h"
+#include "proxy_header.h"
 #include "server_log.h"
 
 using asio::ip::tcp;
@@ -38,8 +40,10 @@ struct Connection {
     asio::steady_timer timer;
     unsigned timerGeneration = 0;
     Phase phase = kReading;
-    std::string peer;
-    unsigned address = 0;       // the peer's IPv4 address as a number
+    bool awaitingProxy = false; // from a trusted balancer: its PROXY header comes first
+    std::string host;           // the client's address: the peer's, or the one a PROXY header names
+    std::string peer;           // the same with its port, for the log
+    AddressKey address = 0;     // the client's address as a number, for the throttle and the silent share
     bool countedSilent = false; // counted in silentByAddress while its request is not whole
     std::string request;
     RequestScan scan;
@@ -88,15 +92,66 @@ void AcceptIfRoom(Server* server)
         Accept(server);
 }
 
+// Ends the drain once the last connection has gone.
+void EndIfDrained(Server* server)
+{
+    if (!server->draining || !server->live.empty())
+        return;
+    server->drainTimer->cancel();
+    server->io->stop();
+}
+
+// Counts a connection as silent for its address; true when the address already had its share.
+bool CountSilent(const ConnectionPtr& c)
+{
+    int& silent = c->server->silentByAddress[c->address];
+    const bool beyondShare = silent >= c->server->options.maxSilentPerAddress;
+    ++silent;
+    c->countedSilent = true;
+    return beyondShare;
+}
+
 void NoLongerSilent(const ConnectionPtr& c)
 {
     if (!c->countedSilent)
         return;
     c->countedSilent = false;
-    std::map<unsigned, int>& silent = c->server->silentByAddress;
+    std::map<AddressKey, int>& silent = c->server->silentByAddress;
     const auto found = silent.find(c->address);
     if (found != silent.end() && --found->second <= 0)
         silent.erase(found);
+}
+
+// IPv4 addresses as they are; IPv6 ones by their first 64 bits, and the IPv4 address in an IPv4-mapped one.
+AddressKey KeyOf(const asio::ip::address& address)
+{
+    if (address.is_v4())
+        return address.to_v4().to_uint();
+    const asio::ip::address_v6 v6 = address.to_v6();
+    if (v6.is_v4_mapped())
+        return asio::ip::make_address_v4(asio::ip::v4_mapped, v6).to_uint();
+    const asio::ip::address_v6::bytes_type bytes = v6.to_bytes();
+    AddressKey key = 0;
+    for (int i = 0; i < 8; ++i)
+        key = key << 8 | bytes[i];
+    return key;
+}
+
+void SetClient(const ConnectionPtr& c, const asio::ip::address& address, unsigned short port)
+{
+    c->host = address.to_string();
+    c->peer = (address.is_v6() ? "[" + c->host + "]" : c->host) + ":" + std::to_string(port);
+    c->address = KeyOf(address);
+}
+
+bool IsTrustedProxy(const ServerOptions& options, const asio::ip::address& address)
+{
+    if (!address.is_v4())
+        return false;
+    for (unsigned trusted : options.trustedProxies)
+        if (trusted == address.to_v4().to_uint())
+            return true;
+    return false;
 }
 
 void Finish(const ConnectionPtr& c)
@@ -110,6 +165,7 @@ void Finish(const ConnectionPtr& c)
     c->timer.cancel();
     c->server->live.erase(c);
     AcceptIfRoom(c->server);
+    EndIfDrained(c->server);
 }
 
 // Ends a reply that is not whole with a reset, so that the client cannot take what it got for all of
@@ -216,11 +272,41 @@ void Answer(const ConnectionPtr& c, RequestState state)
         if (lockMs > 0) {
             char line[160];
             FormatText(line, sizeof line, "feed-server: %s locked out of key checks for %lld ms after %d failed checks",
-                       c->peer.substr(0, c->peer.find(':')).c_str(), lockMs, failures);
+                       c->host.c_str(), lockMs, failures);
             LogLine(line);
         }
     }
     SendReply(c);
+}
+
+void Read(const ConnectionPtr& c);
+
+// The header a trusted balancer sends first: the client it names takes the connection's place in the
+// log, the throttle and the share of silent connections (a health check names none and keeps the
+// balancer's). True when the header was whole and is taken off the bytes read; otherwise more is read,
+// or the connection, which did not start with a header, is closed.
+bool TakeProxyHeader(const ConnectionPtr& c)
+{
+    ProxyHeader header;
+    const ProxyState state = ParseProxyHeader(c->request.data(), c->request.size(), &header);
+    if (state == kProxyPartial) {
+        Read(c);
+        return false;
+    }
+    if (state == kProxyInvalid) {
+        LogRequest(c->peer, KindName(kKindOther), "", "bad-proxy", 0);
+        Finish(c);
+        return false;
+    }
+    c->awaitingProxy = false;
+    c->request.erase(0, header.length);
+    if (header.hasClient) {
+        NoLongerSilent(c);
+        SetClient(c, header.client, header.clientPort);
+        if (CountSilent(c) && kShortRequestMs < c->server->options.requestTimeoutMs)
+            ArmTimer(c, kShortRequestMs);
+    }
+    return true;
 }
 
 void Read(const ConnectionPtr& c)
@@ -236,6 +322,8 @@ void Read(const ConnectionPtr& c)
         }
         const size_t room = kRequestMax - c->request.size();
         c->request.append(c->chunk, n < room ? n : room);
+        if (c->awaitingProxy && !TakeProxyHeader(c))
+            return;
         RequestState state = ScanRequest(&c->scan, c->request.data(), c->request.size());
         if (state == kRequestPartial && c->request.size() >= kRequestMax)
             state = kRequestTooLong;
@@ -254,9 +342,10 @@ void Admit(Server* server, tcp::socket socket)
     ConnectionPtr c = std::make_shared<Connection>(server, std::move(socket));
     if (ec) {
         c->peer = "?";
+        c->host = "?";
     } else {
-        c->peer = peer.address().to_string() + ":" + std::to_string(peer.port());
-        c->address = peer.address().is_v4() ? peer.address().to_v4().to_uint() : 0;
+        SetClient(c, peer.address(), peer.port());
+        c->awaitingProxy = IsTrustedProxy(server->options, peer.address());
     }
     std::error_code ignored;
     c->socket.set_option(asio::socket_base::send_buffer_size(kSendBufferBytes), ignored);
@@ -265,10 +354,7 @@ void Admit(Server* server, tcp::socket socket)
     // a connection must say its request at once. A crowd behind one address sends at once and is
     // never touched; a peer holding silent connections loses the extra ones within a second.
     const ServerOptions& options = server->options;
-    int& silent = server->silentByAddress[c->address];
-    const bool beyondShare = silent >= options.maxSilentPerAddress;
-    ++silent;
-    c->countedSilent = true;
+    const bool beyondShare = CountSilent(c);
     ArmTimer(c, beyondShare && kShortRequestMs < options.requestTimeoutMs ? kShortRequestMs : options.requestTimeoutMs);
     Read(c);
 }
@@ -276,8 +362,12 @@ void Admit(Server* server, tcp::socket socket)
 void OnAccept(Server* server, const std::error_code& ec, tcp::socket socket)
 {
     server->accepting = false;
-    if (server->stopping)
+    if (server->stopping) {
+        // Accepted as the drain began: connected, so served like the rest (closed if already cut).
+        if (!ec && !server->cut)
+            Admit(server, std::move(socket));
         return;
+    }
     if (ec) {
         if (ec == asio::error::operation_aborted)
             return;
@@ -317,6 +407,7 @@ void StopAccepting(Server* server)
 
 void CutConnections(Server* server)
 {
+    server->cut = true;
     const std::set<ConnectionPtr> live = server->live;
     for (const ConnectionPtr& c : live) {
         if (c->phase == kWriting)
@@ -324,4 +415,32 @@ void CutConnections(Server* server)
         else
             Finish(c);
     }
+}
+
+void Drain(Server* server, int drainMs)
+{
+    if (drainMs > 0 && !server->stopping) {
+        // Whatever the system has already connected for us waits in the listen queue, whatever the
+        // cap: each of those clients may have sent its request, and closing the queue would reset it.
+        std::error_code ec;
+        server->acceptor->non_blocking(true, ec);
+        while (!ec) {
+            tcp::socket socket(*server->io);
+            server->acceptor->accept(socket, ec);
+            if (!ec)
+                Admit(server, std::move(socket));
+        }
+    }
+    StopAccepting(server);
+    server->draining = true;
+    if (drainMs == 0) {
+        CutConnections(server);
+    } else {
+        server->drainTimer->expires_after(std::chrono::milliseconds(drainMs));
+        server->drainTimer->async_wait([server](const std::error_code& ec) {
+            if (!ec)
+                CutConnections(server);
+        });
+    }
+    EndIfDrained(server);
 }

@@ -1,5 +1,6 @@
-// The feed server's connections: taken from the listen queue up to the cap, each request read,
-// answered from the catalog in force and its reply sent, with all of their state in one Server.
+// The feed server's connections: taken from the listen queue up to the cap, each request read (after
+// the PROXY header of a trusted balancer), answered from the catalog in force and its reply sent,
+// with all of their state in one Server; and the two ways to stop: draining, or cutting at once.
 #pragma once
 
 #include <asio.hpp>
@@ -21,16 +22,19 @@ struct Server {
     asio::io_context* io = nullptr;
     asio::ip::tcp::acceptor* acceptor = nullptr;  // already listening
     asio::steady_timer* acceptRetry = nullptr;     // the pause after a failed accept
+    asio::steady_timer* drainTimer = nullptr;      // the end of the drain, when replies still going are cut
     // The catalog in force. A connection takes its own reference when it answers and keeps it until
     // its reply has gone, so another catalog is put in force by one assignment here: replies already
     // answered keep theirs, later requests are answered from the new one.
     std::shared_ptr<const Catalog> catalog;
     ServerOptions options;
     std::set<std::shared_ptr<Connection>> live;
-    std::map<unsigned, int> silentByAddress;  // connections per address still waiting for their request
+    std::map<AddressKey, int> silentByAddress;  // connections per address still waiting for their request
     KeyGuard keyGuard;
     bool accepting = false;  // an accept is under way
-    bool stopping = false;   // no more connections are taken
+    bool stopping = false;   // no more connections are taken (the health check answers 503)
+    bool draining = false;   // the process ends once the last connection has
+    bool cut = false;        // what was left has been cut
 };
 
 // Starts taking connections from the listen queue; from here on io serves them.
@@ -42,3 +46,8 @@ void StopAccepting(Server* server);
 // Ends every connection still open: a reply being sent is cut (logged as cut, ended with a reset),
 // the others are closed.
 void CutConnections(Server* server);
+
+// Stops taking connections at once (those already waiting in the listen queue are taken first: they
+// are connected, and closing the queue would reset them) and lets the connections taken finish for
+// up to drainMs, then cuts what is left. Once none is left, io is stopped.
+void Drain(Server* server, int drainMs);

@@ -45,7 +45,7 @@ void MakeRoom(KeyGuard* guard, long long nowMs)
 
 } // namespace
 
-long long KeyLockRemaining(const KeyGuard& guard, unsigned address, long long nowMs)
+long long KeyLockRemaining(const KeyGuard& guard, AddressKey address, long long nowMs)
 {
     const auto found = guard.byAddress.find(address);
     if (found == guard.byAddress.end() || nowMs >= found->second.lockedUntilMs)
@@ -53,7 +53,7 @@ long long KeyLockRemaining(const KeyGuard& guard, unsigned address, long long no
     return found->second.lockedUntilMs - nowMs;
 }
 
-long long RecordKeyFailure(KeyGuard* guard, unsigned address, long long nowMs, int* failures)
+long long RecordKeyFailure(KeyGuard* guard, AddressKey address, long long nowMs, int* failures)
 {
     auto found = guard->byAddress.find(address);
     if (found == guard->byAddress.end()) {

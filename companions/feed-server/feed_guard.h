@@ -23,13 +23,17 @@ struct GuardEntry {
     long long lockedUntilMs = 0;
 };
 
+// A client address as a number: an IPv4 address as is, an IPv6 one by its first 64 bits (one
+// subscriber's network, which a guesser could otherwise walk through address by address).
+typedef unsigned long long AddressKey;
+
 struct KeyGuard {
-    std::map<unsigned, GuardEntry> byAddress;  // IPv4 address as a number
+    std::map<AddressKey, GuardEntry> byAddress;
 };
 
 // Milliseconds the address must still wait before its next key check; 0 when it may check now.
-long long KeyLockRemaining(const KeyGuard& guard, unsigned address, long long nowMs);
+long long KeyLockRemaining(const KeyGuard& guard, AddressKey address, long long nowMs);
 
 // Counts a failed key check of the address. Returns the lockout it starts in milliseconds, 0 while the
 // failures are still free; *failures receives the address's count.
-long long RecordKeyFailure(KeyGuard* guard, unsigned address, long long nowMs, int* failures);
+long long RecordKeyFailure(KeyGuard* guard, AddressKey address, long long nowMs, int* failures);

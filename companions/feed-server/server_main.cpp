@@ -1,5 +1,6 @@
 // feed-server: serves the viewer's feed ("VNP,<id>^<key>") and the product pages its link menu hands to
-// the browser, from a catalog directory, on one TCP port; one log line per request on stdout.
+// the browser, from a catalog directory, on one TCP port; one log line per request on stdout. SIGHUP
+// reloads the catalog, SIGTERM and SIGINT drain and stop.
 #include <asio.hpp>
 
 #include <signal.h>
@@ -14,6 +15,7 @@
 #include <memory>
 #include <set>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "common/text.h"
@@ -75,13 +77,14 @@ std::string CurrenciesUsed(const Catalog& catalog, size_t* categories)
     return text.empty() ? "none" : text;
 }
 
-void LogCatalogSummary(const std::string& dir, const Catalog& catalog)
+// "feed-server: catalog DIR: ..." or, after a reload, "feed-server: catalog DIR reloaded: ...".
+void LogCatalogSummary(const std::string& dir, const Catalog& catalog, const char* what = "")
 {
     size_t categories = 0;
     const std::string currencies = CurrenciesUsed(catalog, &categories);
     char line[512];
-    FormatText(line, sizeof line, "feed-server: catalog %s: %lu accounts, %lu products in %lu categories; currencies %s",
-               TerminalSafe(dir).c_str(), (unsigned long)catalog.accounts.size(),
+    FormatText(line, sizeof line, "feed-server: catalog %s%s: %lu accounts, %lu products in %lu categories; currencies %s",
+               TerminalSafe(dir).c_str(), what, (unsigned long)catalog.accounts.size(),
                (unsigned long)catalog.productCount, (unsigned long)categories, currencies.c_str());
     LogLine(line);
 }
@@ -101,14 +104,96 @@ std::error_code Listen(tcp::acceptor* acceptor, const tcp::endpoint& endpoint)
     return ec;
 }
 
-void Stop(Server* server, int signalNumber)
+// The first SIGTERM or SIGINT drains; another one cuts what is left at once.
+void WaitForStop(Server* server, asio::signal_set* signals)
 {
-    char line[64];
-    FormatText(line, sizeof line, "feed-server: stopping on signal %d", signalNumber);
-    LogLine(line);
-    StopAccepting(server);
-    CutConnections(server);
+    signals->async_wait([server, signals](const std::error_code& waitError, int signalNumber) {
+        if (waitError)
+            return;
+        char line[160];
+        if (!server->draining) {
+            FormatText(line, sizeof line,
+                       "feed-server: stopping on signal %d: no new connections; %lu under way get %d ms to finish",
+                       signalNumber, (unsigned long)server->live.size(), server->options.drainMs);
+            LogLine(line);
+            Drain(server, server->options.drainMs);
+        } else {
+            FormatText(line, sizeof line, "feed-server: signal %d again: cutting the %lu connections left", signalNumber,
+                       (unsigned long)server->live.size());
+            LogLine(line);
+            CutConnections(server);
+        }
+        WaitForStop(server, signals);
+    });
 }
+
+#ifdef SIGHUP
+// A reload: the new catalog is read and checked on a thread of its own, beside the one in force,
+// so that serving never waits for it; only the switch, one assignment, happens on the serving thread.
+struct Reload {
+    std::thread worker;
+    bool running = false;
+    bool again = false;  // another SIGHUP came while one was running
+};
+
+struct ReloadResult {
+    std::shared_ptr<Catalog> catalog = std::make_shared<Catalog>();
+    std::vector<CatalogError> errors;
+    bool loaded = false;
+};
+
+void StartReload(Server* server, Reload* reload);
+
+// On the serving thread: the new catalog goes into force when it is sound; otherwise the log says
+// why, in the form --check prints, and the one in force stays.
+void FinishReload(Server* server, Reload* reload, const ReloadResult& result)
+{
+    reload->worker.join();
+    reload->running = false;
+    const std::string& dir = server->options.catalog;
+    for (const CatalogError& warning : result.catalog->warnings)
+        LogLine(("feed-server: " + FormatCatalogError(warning)).c_str());
+    if (result.loaded) {
+        server->catalog = result.catalog;
+        LogCatalogSummary(dir, *result.catalog, " reloaded");
+    } else {
+        for (const CatalogError& error : result.errors)
+            LogLine(("feed-server: " + FormatCatalogError(error)).c_str());
+        if (result.errors.size() >= kCatalogErrorsMax)
+            LogLine("feed-server: more errors not shown");
+        LogLine(("feed-server: catalog " + TerminalSafe(dir) + " not reloaded; the one in force stays").c_str());
+    }
+    if (reload->again) {
+        reload->again = false;
+        StartReload(server, reload);
+    }
+}
+
+void StartReload(Server* server, Reload* reload)
+{
+    reload->running = true;
+    LogLine("feed-server: reloading the catalog");
+    const std::string dir = server->options.catalog;
+    reload->worker = std::thread([server, reload, dir] {
+        std::shared_ptr<ReloadResult> result = std::make_shared<ReloadResult>();
+        result->loaded = LoadCatalog(dir, result->catalog.get(), &result->errors);
+        asio::post(*server->io, [server, reload, result] { FinishReload(server, reload, *result); });
+    });
+}
+
+void WaitForReload(Server* server, Reload* reload, asio::signal_set* signals)
+{
+    signals->async_wait([server, reload, signals](const std::error_code& waitError, int) {
+        if (waitError)
+            return;
+        if (reload->running)
+            reload->again = true;
+        else if (!server->draining)
+            StartReload(server, reload);
+        WaitForReload(server, reload, signals);
+    });
+}
+#endif
 
 // Ends the process once the log is written; an output that never takes it must not keep the process.
 int Exit(int status)
@@ -150,6 +235,7 @@ int main(int argc, char** argv)
     asio::io_context io(1);
     tcp::acceptor acceptor(io);
     asio::steady_timer acceptRetry(io);
+    asio::steady_timer drainTimer(io);
     ec = Listen(&acceptor, tcp::endpoint(address, options.port));
     if (ec) {
         fprintf(stderr, "feed-server: cannot listen on %s:%u: %s\n", options.address.c_str(),
@@ -161,6 +247,7 @@ int main(int argc, char** argv)
     server.io = &io;
     server.acceptor = &acceptor;
     server.acceptRetry = &acceptRetry;
+    server.drainTimer = &drainTimer;
     server.catalog = catalog;
     server.options = options;
 
@@ -168,20 +255,30 @@ int main(int argc, char** argv)
 #ifdef SIGBREAK
     signals.add(SIGBREAK, ec);
 #endif
-    signals.async_wait([&server](const std::error_code& waitError, int signalNumber) {
-        if (!waitError)
-            Stop(&server, signalNumber);
-    });
+    WaitForStop(&server, &signals);
+#ifdef SIGHUP
+    Reload reload;
+    asio::signal_set reloads(io, SIGHUP);
+    WaitForReload(&server, &reload, &reloads);
+#endif
 
-    char line[512];
+    std::string proxies;
+    for (unsigned trusted : options.trustedProxies)
+        proxies += (proxies.empty() ? "; PROXY headers from " : ", ") + asio::ip::address_v4(trusted).to_string();
+    char line[640];
     FormatText(line, sizeof line,
                "feed-server: listening on %s:%u (at most %d connections, %d silent per address; %d ms per request, "
-               "replies cut after %d ms without progress)",
+               "replies cut after %d ms without progress, %d ms to drain%s)",
                options.address.c_str(), (unsigned)options.port, options.maxConnections,
-               options.maxSilentPerAddress, options.requestTimeoutMs, options.replyIdleMs);
+               options.maxSilentPerAddress, options.requestTimeoutMs, options.replyIdleMs, options.drainMs,
+               proxies.c_str());
     LogLine(line);
     StartAccepting(&server);
     io.run();
+#ifdef SIGHUP
+    if (reload.worker.joinable())
+        reload.worker.join();
+#endif
     LogLine("feed-server: stopped");
     return Exit(0);
 }

@@ -2,6 +2,8 @@
 // them as they are.
 #include "server_options.h"
 
+#include <asio/ip/address_v4.hpp>
+
 #include <stdio.h>
 
 #include "feed_text.h"
@@ -12,7 +14,8 @@ void Usage(FILE* out)
 {
     fprintf(out,
             "usage: feed-server --catalog DIR [--address 127.0.0.1] [--port %d] [--max-connections N]\n"
-            "                   [--max-silent-per-address N] [--request-timeout-ms N] [--reply-idle-ms N] [--check]\n",
+            "                   [--max-silent-per-address N] [--request-timeout-ms N] [--reply-idle-ms N]\n"
+            "                   [--drain-ms N] [--trusted-proxy ADDRESS ...] [--check]\n",
             (int)FEED_PORT);
 }
 
@@ -41,6 +44,8 @@ int ParseServerOptions(int argc, char** argv, ServerOptions* options)
         }
         const char* value = argv[++i];
         long number = 0;
+        std::error_code ec;
+        const asio::ip::address_v4 address = asio::ip::make_address_v4(value, ec);
         if (name == "--catalog") {
             options->catalog = value;
         } else if (name == "--address") {
@@ -55,6 +60,10 @@ int ParseServerOptions(int argc, char** argv, ServerOptions* options)
             options->requestTimeoutMs = (int)number;
         } else if (name == "--reply-idle-ms" && ParseNumber(value, 1, 3600000, &number)) {
             options->replyIdleMs = (int)number;
+        } else if (name == "--drain-ms" && ParseNumber(value, 0, 3600000, &number)) {
+            options->drainMs = (int)number;
+        } else if (name == "--trusted-proxy" && !ec) {
+            options->trustedProxies.push_back(address.to_uint());
         } else {
             fprintf(stderr, "feed-server: bad option %s %s\n", TerminalSafe(name).c_str(), TerminalSafe(value).c_str());
             Usage(stderr);

@@ -2,8 +2,17 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "common/contract.h"
+
+// How long a stop waits for the replies under way. On Windows, where nothing asks the server to stop
+// but a Ctrl+C at its console, the stop stays immediate.
+#ifdef _WIN32
+const int kDefaultDrainMs = 0;
+#else
+const int kDefaultDrainMs = 30000;
+#endif
 
 struct ServerOptions {
     std::string catalog;
@@ -13,6 +22,9 @@ struct ServerOptions {
     int maxSilentPerAddress = 16;
     int requestTimeoutMs = 5000;
     int replyIdleMs = 15000;
+    int drainMs = kDefaultDrainMs;
+    // IPv4 addresses (as numbers) of load balancers whose connections start with a PROXY header.
+    std::vector<unsigned> trustedProxies;
     bool check = false;
 };
 

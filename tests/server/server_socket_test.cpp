@@ -1,7 +1,7 @@
 // The real feed-server program through real sockets on loopback, on the feed port: feed bytes, refusals,
 // pages, path probes, oversized and slow requests, the connection cap and the listen queue, a peer
 // holding silent connections, key guessing, slow and stalled readers, 200 clients at once, the log and
-// its stuck or vanished reader, signals and start-up failures. Each test has its own address in
+// its stuck or vanished reader, and start-up failures. Each test has its own address in
 // 127.0.0.40-127.0.0.60 or 127.0.0.100-127.0.0.109; the other clients' source addresses are there too.
 #include <gtest/gtest.h>
 
@@ -395,21 +395,6 @@ TEST(feed_server_sockets, ThrottlesKeyGuessesFromOneAddress)
 }
 
 // A catalog whose one account has a feed of about 1 MB, and that feed as the viewer must get it.
-ScratchCatalog BigCatalog(std::string* feed)
-{
-    std::string products;
-    *feed = "Big Shop\n";
-    for (int i = 0; i < 9000; ++i) {
-        const std::string number = std::to_string(100000 + i);
-        const std::string path = std::to_string(i);
-        products += "new | Heavy duty product number " + number + " with a long descriptive name | 1110 | 1,234.50 | 840 | "
-                    "shop.example/heavy/" + path + " | p/" + path + "\n";
-        *feed += ":2^Heavy duty product number " + number + " with a long descriptive name^1110^1,234.50^840^"
-                 "shop.example/heavy/" + path + "^p/" + path + "^^^^#\n";
-    }
-    return MakeCatalog("big | big-key-1 | Big Shop\n", {{"big", products}});
-}
-
 // A reply is bounded by its progress, not by its total time: a reader taking it slowly but steadily
 // gets all of it over several idle limits; one that stops is cut with a reset, never with the normal
 // end that would make a short feed look whole.
@@ -670,26 +655,6 @@ TEST(feed_server_sockets, LogsOneLinePerRequest)
     // Request bytes never reach the log raw: no escape sequence can play with the operator's terminal.
     EXPECT_EQ("feed \\x1B[2Jwipe\\x5C\\x20me unknown-account 30", tail(7));
     EXPECT_EQ(std::string::npos, out.find('\x1b'));
-}
-
-TEST(feed_server_sockets, StopsCleanlyOnSignals)
-{
-    const char* address = "127.0.0.49";
-    for (int signalNumber : {SIGTERM, SIGINT}) {
-        ServerProcess process;
-        ASSERT_TRUE(StartServer(SampleArgs(address), &process)) << process.err;
-        const int idle = ConnectTo(address);
-        ASSERT_GE(idle, 0);
-        ASSERT_TRUE(SendAll(idle, "VNP,dem"));
-        EXPECT_EQ(SampleFeed("demo"), Exchange(address, "VNP,demo^demo\r\n"));
-        EXPECT_EQ(0, StopServer(&process, signalNumber)) << process.out << process.err;
-        EXPECT_NE(std::string::npos, process.out.find("feed-server: stopping on signal " + std::to_string(signalNumber)));
-        EXPECT_NE(std::string::npos, process.out.find("feed-server: stopped\n"));
-        ReplyEnd end = kEndTimeout;
-        EXPECT_EQ("", ReceiveAll(idle, &end));
-        EXPECT_NE(kEndTimeout, end);
-        CloseSocket(idle);
-    }
 }
 
 TEST(feed_server_sockets, KeepsServingAfterHostileClients)

@@ -181,6 +181,21 @@ ScratchCatalog MakeCatalog(const std::string& accounts,
     return catalog;
 }
 
+ScratchCatalog BigCatalog(std::string* feed)
+{
+    std::string products;
+    *feed = "Big Shop\n";
+    for (int i = 0; i < 9000; ++i) {
+        const std::string number = std::to_string(100000 + i);
+        const std::string path = std::to_string(i);
+        products += "new | Heavy duty product number " + number + " with a long descriptive name | 1110 | 1,234.50 | 840 | "
+                    "shop.example/heavy/" + path + " | p/" + path + "\n";
+        *feed += ":2^Heavy duty product number " + number + " with a long descriptive name^1110^1,234.50^840^"
+                 "shop.example/heavy/" + path + "^p/" + path + "^^^^#\n";
+    }
+    return MakeCatalog("big | big-key-1 | Big Shop\n", {{"big", products}});
+}
+
 // ---- The server program ------------------------------------------------------------------------
 
 namespace {
@@ -309,6 +324,11 @@ int StopServer(ServerProcess* server, int signalNumber)
         return -1;
     kill(server->pid, signalNumber);
     return Reap(server, 20000);
+}
+
+int WaitForExit(ServerProcess* server, int timeoutMs)
+{
+    return server->pid > 0 ? Reap(server, timeoutMs) : -1;
 }
 
 int RunServer(const std::vector<std::string>& args, std::string* out, std::string* err)

@@ -55,6 +55,10 @@ struct ScratchCatalog {
 ScratchCatalog MakeCatalog(const std::string& accounts,
                            const std::vector<std::pair<std::string, std::string>>& productFiles);
 
+// A catalog of one account, "big" (key "big-key-1"), of 9,000 products: a feed of about 1.1 MB, which
+// is written out into *feed line by line as the server must send it.
+ScratchCatalog BigCatalog(std::string* feed);
+
 // ---- The server program ------------------------------------------------------------------------
 
 // The feed-server program, run with its stdout and stderr collected by a reader thread each.
@@ -81,6 +85,9 @@ bool SpawnServerWithStdout(const std::vector<std::string>& args, int stdoutFd, S
 // Sends the signal and waits (at most 20 s) for the exit. Returns the exit status, or -1 when the
 // program was killed by a signal or had to be killed.
 int StopServer(ServerProcess* server, int signalNumber);
+
+// Waits (at most timeoutMs) for the exit, without a signal. Returns the exit status, or -1 as above.
+int WaitForExit(ServerProcess* server, int timeoutMs);
 
 // Runs the program to its end (at most 20 s); returns its exit status, or -1 as above.
 int RunServer(const std::vector<std::string>& args, std::string* out, std::string* err);
