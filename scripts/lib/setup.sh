@@ -1,11 +1,12 @@
 # Installs what building and testing need on a Debian 12 machine; quick when all is there.
 # Source it, then call ensure_packages.
 
-# Debian packages the project needs (native tools, the i686 MinGW cross compilers, Wine, a display).
+# Debian packages the project needs (native tools, the i686 MinGW cross compilers, Wine, a display,
+# and the load balancer in front of the feed server fleet tests).
 PRODUCTS_PACKAGES=(
   cmake make g++ clang libclang-rt-14-dev googletest python3 iso-codes file procps
   g++-mingw-w64-i686 wine wine32:i386 fonts-wine xvfb xauth x11-utils imagemagick libasio-dev nsis
-  osslsigncode openssl
+  osslsigncode openssl haproxy
 )
 
 # Seconds between attempts at the package indexes; the set-up test makes it 0.
