@@ -1,0 +1,49 @@
+#!/bin/bash
+# The viewer under Wine takes its feed through the real HAProxy (the shipped configuration on loopback)
+# from two feed-server.exe behind it, which name the viewer, not the balancer, from its PROXY header.
+# Starts and ends the servers and the balancer itself. Needs DISPLAY.
+# usage: fleet_viewer_test.sh SOURCE_DIR BUILD_DIR END_TO_END_TESTS_EXE
+set -u
+source_dir=$1 build=$2 e2e=$3
+front=127.0.0.165 balancer=127.0.0.168 servers=(127.0.0.166 127.0.0.167)
+work=$(mktemp -d)
+pids=()
+cleanup() {
+  local pid
+  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null; wait "$pid" 2>/dev/null; done
+  rm -rf "$work"
+}
+trap cleanup EXIT
+fail() { echo "FAIL: $*"; for log in "$work"/*.log; do echo "== $log"; cat "$log"; done; exit 1; }
+listens() { (exec 3<>"/dev/tcp/$1/1360") 2>/dev/null; }
+
+haproxy=$(PATH=$PATH:/usr/sbin command -v haproxy) || fail "haproxy not found: scripts/test installs it"
+for address in "${servers[@]}"; do
+  "$build/wine-run" "$build/bin/feed-server.exe" --catalog "Z:$source_dir/companions/feed-server/catalog" \
+    --address "$address" --trusted-proxy "$balancer" >"$work/server-$address.log" 2>&1 &
+  pids+=($!)
+done
+python3 "$source_dir/companions/feed-server/haproxy_local.py" "$front" "$balancer" "${servers[@]}" >"$work/haproxy.cfg" ||
+  fail "no configuration"
+for address in "${servers[@]}"; do
+  for _ in $(seq 1 300); do grep -q 'listening on' "$work/server-$address.log" && break; sleep 0.1; done
+  listens "$address" || fail "feed-server.exe does not listen on $address"
+done
+"$haproxy" -db -f "$work/haproxy.cfg" >"$work/haproxy.log" 2>&1 &
+pids+=($!)
+for _ in $(seq 1 100); do listens "$front" && break; sleep 0.1; done
+listens "$front" || fail "haproxy does not listen on $front"
+
+PRODUCTS_FEED_ADDRESS=$front "$build/wine-run" "$e2e" \
+  --gtest_filter='EndToEnd.TheViewerListsTheBundledDemoAccountFromTheRealServer' >"$work/viewer.log" 2>&1 ||
+  fail "the viewer did not list the demo account through the balancer"
+echo "ok: the viewer listed the demo account through the balancer"
+# The viewer connects from 127.0.0.1; the servers see the balancer's address only for its health checks.
+for _ in $(seq 1 50); do
+  grep -qE ' 127\.0\.0\.1:[0-9]+ feed demo ok 5960' "$work"/server-*.log && break
+  sleep 0.1
+done
+grep -qE ' 127\.0\.0\.1:[0-9]+ feed demo ok 5960' "$work"/server-*.log || fail "no server logged the viewer's own address"
+grep -h " $balancer:" "$work"/server-*.log | grep -v ' health - ok ' && fail "a server logged the balancer as a client"
+echo "ok: a server logged the viewer's own address, the balancer only for its health checks"
+exit 0
