@@ -2,11 +2,11 @@
 # Source it, then call ensure_packages.
 
 # Debian packages the project needs (native tools, the i686 MinGW cross compilers, Wine, a display,
-# and the load balancer in front of the feed server fleet tests).
+# the load balancer of the feed server fleet tests, and systemd-analyze and dpkg-shlibdeps for its package).
 PRODUCTS_PACKAGES=(
   cmake make g++ clang libclang-rt-14-dev googletest python3 iso-codes file procps
   g++-mingw-w64-i686 wine wine32:i386 fonts-wine xvfb xauth x11-utils imagemagick libasio-dev nsis
-  osslsigncode openssl haproxy
+  osslsigncode openssl haproxy systemd dpkg-dev
 )
 
 # Seconds between attempts at the package indexes; the set-up test makes it 0.
