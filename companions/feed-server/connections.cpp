@@ -7,6 +7,7 @@
 
 #include <chrono>
 #include <string>
+#include <vector>
 
 #include "common/text.h"
 #include "feed_request.h"
@@ -19,11 +20,14 @@ using asio::ip::tcp;
 namespace {
 
 // After the reply the sending side is shut and what the client still sends is read and dropped for a
-// short while, so that unread request bytes do not turn the close into a reset that loses the reply.
+// short while, so that unread request bytes do not turn the close into a reset that loses the reply
+// (unless the client plainly has nothing more to send: then the close comes at once).
 const int kLingerMs = 2000;
 const size_t kLingerBytesMax = 64 * 1024;
 // A connection beyond its address's share of silent ones has this long to send its whole request.
 const int kShortRequestMs = 1000;
+// How often the connections' time limits are looked at.
+const int kSweepMs = 50;
 // A modest send buffer: the kernel reports room (the reply's progress) every few tens of kilobytes
 // even to a slow reader, where a buffer grown to megabytes would stay full for longer than the idle
 // limit while the reader takes its bytes steadily.
@@ -34,17 +38,17 @@ enum Phase { kReading, kWriting, kLingering, kDone };
 } // namespace
 
 struct Connection {
-    Connection(Server* owner, tcp::socket s) : server(owner), socket(std::move(s)), timer(*owner->io) {}
+    Connection(Server* owner, tcp::socket s) : server(owner), socket(std::move(s)) {}
     Server* server;
     tcp::socket socket;
-    asio::steady_timer timer;
-    unsigned timerGeneration = 0;
+    long long deadlineMs = 0;   // when the phase's time is up (steady clock); the sweep looks
     Phase phase = kReading;
     bool awaitingProxy = false; // from a trusted balancer: its PROXY header comes first
     std::string host;           // the client's address: the peer's, or the one a PROXY header names
     std::string peer;           // the same with its port, for the log
     AddressKey address = 0;     // the client's address as a number, for the throttle and the silent share
     bool countedSilent = false; // counted in silentByAddress while its request is not whole
+    bool requestWhole = false;  // the request came whole (not cut at the limit)
     std::string request;
     RequestScan scan;
     char chunk[2048];
@@ -72,10 +76,15 @@ void LogRequest(const std::string& peer, const char* kind, const std::string& ac
     const time_t seconds = std::chrono::system_clock::to_time_t(now);
     const int millis =
         (int)(std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count() % 1000);
-    char stamp[32] = "";
-    const struct tm* utc = gmtime(&seconds);
-    if (utc != nullptr)
-        strftime(stamp, sizeof stamp, "%Y-%m-%dT%H:%M:%S", utc);
+    // The second's text is made once per second, not once per line.
+    static time_t stampSeconds = -1;
+    static char stamp[32] = "";
+    if (seconds != stampSeconds) {
+        stampSeconds = seconds;
+        const struct tm* utc = gmtime(&seconds);
+        if (utc == nullptr || strftime(stamp, sizeof stamp, "%Y-%m-%dT%H:%M:%S", utc) == 0)
+            stamp[0] = '\0';
+    }
     const std::string who = LogSafe(account.data(), account.size(), kAccountIdMax);
     char line[256];
     FormatText(line, sizeof line, "%s.%03dZ %s %s %s %s %lu", stamp, millis, peer.c_str(), kind, who.c_str(),
@@ -162,7 +171,6 @@ void Finish(const ConnectionPtr& c)
     NoLongerSilent(c);
     std::error_code ignored;
     c->socket.close(ignored);
-    c->timer.cancel();
     c->server->live.erase(c);
     AcceptIfRoom(c->server);
     EndIfDrained(c->server);
@@ -188,16 +196,58 @@ void OnTimeout(const ConnectionPtr& c)
         Finish(c);
 }
 
-// Arms the connection's one timer; a later arming or Finish makes an earlier expiry a no-op.
+// Every connection's time limit is a deadline that one sweep of the server looks at a few times a
+// second: no timer of its own to arm, re-arm and cancel for each step of each connection. A limit is
+// kept to within a sweep's interval.
+void Sweep(Server* server);
+
+void StartSweep(Server* server)
+{
+    if (server->sweeping)
+        return;
+    server->sweeping = true;
+    server->sweep->expires_after(std::chrono::milliseconds(kSweepMs));
+    server->sweep->async_wait([server](const std::error_code& ec) {
+        server->sweeping = false;
+        if (!ec)
+            Sweep(server);
+    });
+}
+
+void Sweep(Server* server)
+{
+    const long long now = NowMs();
+    std::vector<ConnectionPtr> due;
+    for (const ConnectionPtr& c : server->live)
+        if (c->deadlineMs <= now)
+            due.push_back(c);
+    for (const ConnectionPtr& c : due)
+        if (c->phase != kDone)
+            OnTimeout(c);
+    if (!server->live.empty())
+        StartSweep(server);
+}
+
+// Sets the connection's time limit from now, in place of the one before.
 void ArmTimer(const ConnectionPtr& c, int ms)
 {
-    const unsigned generation = ++c->timerGeneration;
-    c->timer.expires_after(std::chrono::milliseconds(ms));
-    c->timer.async_wait([c, generation](const std::error_code& ec) {
-        if (ec || generation != c->timerGeneration || c->phase == kDone)
-            return;
-        OnTimeout(c);
-    });
+    c->deadlineMs = NowMs() + ms;
+    StartSweep(c->server);
+}
+
+// Whether the client can be closed on at once, without the linger: it sent a whole request of a kind
+// after which it only reads (the viewer's line, a GET or HEAD), nothing beyond it, and nothing waits
+// unread, which the close would answer with a reset.
+bool SaidNothingMore(const ConnectionPtr& c)
+{
+    const std::string& r = c->request;
+    if (!c->requestWhole || r.empty() || r.back() != '\n' || KindOfStart(r.data(), r.size()) == kKindOther)
+        return false;
+    const bool oneLine = r.find('\n') == r.size() - 1;
+    const bool fieldsEnded = (r.size() >= 2 && r.compare(r.size() - 2, 2, "\n\n") == 0) ||
+                             (r.size() >= 3 && r.compare(r.size() - 3, 3, "\n\r\n") == 0);
+    std::error_code ec;
+    return (oneLine || fieldsEnded) && c->socket.available(ec) == 0 && !ec;
 }
 
 void Linger(const ConnectionPtr& c)
@@ -233,6 +283,10 @@ void WriteMore(const ConnectionPtr& c)
                 return;
             }
             LogRequest(c->peer, KindName(c->reply.kind), c->reply.account, c->reply.result, c->sent);
+            if (SaidNothingMore(c)) {
+                Finish(c);
+                return;
+            }
             c->phase = kLingering;
             std::error_code ignored;
             c->socket.shutdown(tcp::socket::shutdown_send, ignored);
@@ -249,6 +303,11 @@ void SendReply(const ConnectionPtr& c)
         return;
     }
     c->phase = kWriting;
+    // A reply longer than the send buffer needs it small (above); a shorter one is taken in one write.
+    if (ReplySize(c->reply) > (size_t)kSendBufferBytes) {
+        std::error_code ignored;
+        c->socket.set_option(asio::socket_base::send_buffer_size(kSendBufferBytes), ignored);
+    }
     ArmTimer(c, c->server->options.replyIdleMs);
     WriteMore(c);
 }
@@ -258,12 +317,18 @@ void SendReply(const ConnectionPtr& c)
 void Answer(const ConnectionPtr& c, RequestState state)
 {
     NoLongerSilent(c);
+    c->requestWhole = state == kRequestComplete;
     Server* server = c->server;
     const long long now = NowMs();
     AnswerContext context;
     context.lockedSeconds = (int)((KeyLockRemaining(server->keyGuard, c->address, now) + 999) / 1000);
     context.now = time(nullptr);
     context.draining = server->stopping;
+    if (server->pages.catalog != server->catalog) {
+        server->pages = PageCache();
+        server->pages.catalog = server->catalog;
+    }
+    context.pages = &server->pages;
     c->catalog = server->catalog;
     c->reply = AnswerRequest(*c->catalog, c->request.data(), c->request.size(), state, context);
     if (c->reply.keyCheckFailed) {
@@ -335,20 +400,11 @@ void Read(const ConnectionPtr& c)
     });
 }
 
-void Admit(Server* server, tcp::socket socket)
+void Admit(Server* server, tcp::socket socket, const tcp::endpoint& peer)
 {
-    std::error_code ec;
-    const tcp::endpoint peer = socket.remote_endpoint(ec);
     ConnectionPtr c = std::make_shared<Connection>(server, std::move(socket));
-    if (ec) {
-        c->peer = "?";
-        c->host = "?";
-    } else {
-        SetClient(c, peer.address(), peer.port());
-        c->awaitingProxy = IsTrustedProxy(server->options, peer.address());
-    }
-    std::error_code ignored;
-    c->socket.set_option(asio::socket_base::send_buffer_size(kSendBufferBytes), ignored);
+    SetClient(c, peer.address(), peer.port());
+    c->awaitingProxy = IsTrustedProxy(server->options, peer.address());
     server->live.insert(c);
     // One address may keep only so many connections silent for the whole request time; beyond them
     // a connection must say its request at once. A crowd behind one address sends at once and is
@@ -365,7 +421,7 @@ void OnAccept(Server* server, const std::error_code& ec, tcp::socket socket)
     if (server->stopping) {
         // Accepted as the drain began: connected, so served like the rest (closed if already cut).
         if (!ec && !server->cut)
-            Admit(server, std::move(socket));
+            Admit(server, std::move(socket), server->acceptedPeer);
         return;
     }
     if (ec) {
@@ -379,15 +435,16 @@ void OnAccept(Server* server, const std::error_code& ec, tcp::socket socket)
         });
         return;
     }
-    Admit(server, std::move(socket));
+    Admit(server, std::move(socket), server->acceptedPeer);
     AcceptIfRoom(server);
 }
 
 void Accept(Server* server)
 {
     server->accepting = true;
-    server->acceptor->async_accept(
-        [server](const std::error_code& ec, tcp::socket socket) { OnAccept(server, ec, std::move(socket)); });
+    server->acceptor->async_accept(server->acceptedPeer, [server](const std::error_code& ec, tcp::socket socket) {
+        OnAccept(server, ec, std::move(socket));
+    });
 }
 
 } // namespace
@@ -426,9 +483,10 @@ void Drain(Server* server, int drainMs)
         server->acceptor->non_blocking(true, ec);
         while (!ec) {
             tcp::socket socket(*server->io);
-            server->acceptor->accept(socket, ec);
+            tcp::endpoint peer;
+            server->acceptor->accept(socket, peer, ec);
             if (!ec)
-                Admit(server, std::move(socket));
+                Admit(server, std::move(socket), peer);
         }
     }
     StopAccepting(server);

@@ -11,6 +11,7 @@
 
 #include "feed_catalog.h"
 #include "feed_guard.h"
+#include "feed_request.h"
 #include "server_options.h"
 
 // One client's connection, from its accept to its close (connections.cpp).
@@ -23,15 +24,19 @@ struct Server {
     asio::ip::tcp::acceptor* acceptor = nullptr;  // already listening
     asio::steady_timer* acceptRetry = nullptr;     // the pause after a failed accept
     asio::steady_timer* drainTimer = nullptr;      // the end of the drain, when replies still going are cut
+    asio::steady_timer* sweep = nullptr;           // the look at the connections' time limits
+    asio::ip::tcp::endpoint acceptedPeer;          // the peer of the accept under way
     // The catalog in force. A connection takes its own reference when it answers and keeps it until
     // its reply has gone, so another catalog is put in force by one assignment here: replies already
     // answered keep theirs, later requests are answered from the new one.
     std::shared_ptr<const Catalog> catalog;
+    PageCache pages;  // pages as rendered, of the catalog in force (started afresh when it is replaced)
     ServerOptions options;
     std::set<std::shared_ptr<Connection>> live;
     std::map<AddressKey, int> silentByAddress;  // connections per address still waiting for their request
     KeyGuard keyGuard;
     bool accepting = false;  // an accept is under way
+    bool sweeping = false;   // the next look at the time limits is due
     bool stopping = false;   // no more connections are taken (the health check answers 503)
     bool draining = false;   // the process ends once the last connection has
     bool cut = false;        // what was left has been cut

@@ -68,18 +68,33 @@ const char* StatusText(int status)
 std::string HttpResponse(int status, const std::string& body, const char* extraHeader, time_t now,
                          const char* type = "text/html; charset=utf-8")
 {
-    std::string head = "HTTP/1.0 " + std::to_string(status) + " " + StatusText(status) + "\r\n";
-    head += "Date: " + HttpDate(now) + "\r\n";
-    head += "Content-Type: " + std::string(type) + "\r\n";
-    head += "Content-Length: " + std::to_string(body.size()) + "\r\n";
+    // The date's text changes once a second; a busy server makes it once for many answers.
+    static thread_local time_t dateTime = -1;
+    static thread_local std::string date;
+    if (now != dateTime) {
+        dateTime = now;
+        date = HttpDate(now);
+    }
+    std::string response;
+    response.reserve(320 + body.size());
+    response += "HTTP/1.0 ";
+    response += std::to_string(status);
+    response += ' ';
+    response += StatusText(status);
+    response += "\r\nDate: ";
+    response += date;
+    response += "\r\nContent-Type: ";
+    response += type;
+    response += "\r\nContent-Length: ";
+    response += std::to_string(body.size());
     // The address holds the account key: keep the page out of shared caches, and the address out of
     // the Referer header of whatever the page links to.
-    head += "Cache-Control: no-store\r\n";
-    head += "Referrer-Policy: no-referrer\r\n";
+    response += "\r\nCache-Control: no-store\r\nReferrer-Policy: no-referrer\r\n";
     if (extraHeader != nullptr)
-        head += extraHeader;
-    head += "Connection: close\r\n\r\n";
-    return head + body;
+        response += extraHeader;
+    response += "Connection: close\r\n\r\n";
+    response += body;
+    return response;
 }
 
 std::string ErrorPage(int status, const char* message)
@@ -145,6 +160,22 @@ bool IsOtherHttpVersion(const std::string& version)
 bool IsHttp1Version(const std::string& version)
 {
     return version.size() == 8 && version.compare(0, 7, "HTTP/1.") == 0 && version[7] >= '0' && version[7] <= '9';
+}
+
+// The product's page from the cache; or rendered into *rendered, and kept while the cache has room.
+const std::string& PageOf(PageCache* cache, const CatalogAccount& account, const CatalogProduct& product,
+                          std::string* rendered)
+{
+    if (cache != nullptr) {
+        const auto found = cache->pages.find(&product);
+        if (found != cache->pages.end())
+            return found->second;
+    }
+    *rendered = RenderProductPage(account, product);
+    if (cache == nullptr || cache->bytes + rendered->size() > kPageCacheBytesMax)
+        return *rendered;
+    cache->bytes += rendered->size();
+    return cache->pages[&product] = *rendered;
 }
 
 // The health check of a load balancer: it asks whether to send this server more clients.
@@ -224,7 +255,9 @@ void AnswerPage(const Catalog& catalog, const std::string& line, bool lineComple
     }
     reply->httpStatus = 200;
     reply->result = "ok";
-    reply->text = HttpResponse(200, RenderProductPage(*account, account->products[found->second]), nullptr, now);
+    std::string rendered;
+    reply->text = HttpResponse(200, PageOf(context.pages, *account, account->products[found->second], &rendered),
+                               nullptr, now);
 }
 
 // "METHOD /target HTTP/n" with a method other than GET and HEAD, so that it gets an HTTP refusal

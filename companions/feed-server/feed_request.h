@@ -5,7 +5,9 @@
 #include <stddef.h>
 #include <time.h>
 
+#include <memory>
 #include <string>
+#include <unordered_map>
 
 #include "feed_catalog.h"
 
@@ -48,11 +50,23 @@ struct Reply {
     std::string text;                   // reply bytes when feed is null; empty: close without a reply
 };
 
+// Product pages as rendered, kept for the next request of the same page: rendering is most of what a
+// page request costs the server itself. It holds the pages of one catalog, which it keeps alive (so
+// that no product of another can ever take a page's place); past kPageCacheBytesMax, pages are
+// rendered for each request.
+struct PageCache {
+    std::shared_ptr<const Catalog> catalog;
+    std::unordered_map<const CatalogProduct*, std::string> pages;
+    size_t bytes = 0;
+};
+const size_t kPageCacheBytesMax = 8 * 1024 * 1024;
+
 // What an answer depends on besides the request and the catalog.
 struct AnswerContext {
     int lockedSeconds = 0;  // the client's address is locked out of key checks this long yet (rounded up)
     time_t now = 0;         // for the Date header
     bool draining = false;  // the server takes no more connections: the health check says so
+    PageCache* pages = nullptr;  // rendered pages of this catalog; null: each is rendered anew
 };
 
 // Answers a request that CheckRequest found complete or too long. Nothing in a request ever names a

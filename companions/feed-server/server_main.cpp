@@ -236,6 +236,7 @@ int main(int argc, char** argv)
     tcp::acceptor acceptor(io);
     asio::steady_timer acceptRetry(io);
     asio::steady_timer drainTimer(io);
+    asio::steady_timer sweep(io);
     ec = Listen(&acceptor, tcp::endpoint(address, options.port));
     if (ec) {
         fprintf(stderr, "feed-server: cannot listen on %s:%u: %s\n", options.address.c_str(),
@@ -248,6 +249,7 @@ int main(int argc, char** argv)
     server.acceptor = &acceptor;
     server.acceptRetry = &acceptRetry;
     server.drainTimer = &drainTimer;
+    server.sweep = &sweep;
     server.catalog = catalog;
     server.options = options;
 

@@ -59,15 +59,18 @@ TEST(feed_server_service, ReloadsTheCatalogOnSighupBesideRepliesUnderWay)
     std::string bigFeed;
     ScratchCatalog catalog = BigCatalog(&bigFeed);
     WriteTextFile(catalog.dir + "/accounts.txt", "big | big-key-1 | Big Shop\nshop | shop-key-1 | Old Caption\n");
-    WriteTextFile(catalog.dir + "/products/shop.txt", "new | Chair | 1110 | 5 | 840\n");
+    WriteTextFile(catalog.dir + "/products/shop.txt", "new | Chair | 1110 | 5 | 840 | | chair\n");
     START_SERVER(server, catalog.dir, address);
+    const std::string pageRequest = "GET /chair^shop^shop-key-1 HTTP/1.0\r\n\r\n";
+    ASSERT_NE(std::string::npos, Exchange(address, pageRequest).find("<h1>Chair</h1>"));
     std::string got;
     const int slow = StartSlowReply(address, "VNP,big^big-key-1\r\n", &got);
     ASSERT_GE(slow, 0);
 
     // Another caption, one more product, and the big account gone.
     WriteTextFile(catalog.dir + "/accounts.txt", "shop | shop-key-1 | New Caption\n");
-    WriteTextFile(catalog.dir + "/products/shop.txt", "sale | Table | 1110 | 7 | 978\nnew | Chair | 1110 | 5 | 840\n");
+    WriteTextFile(catalog.dir + "/products/shop.txt",
+                  "sale | Table | 1110 | 7 | 978\nnew | Oak Chair | 1110 | 5 | 840 | | chair\n");
     kill(server.process.pid, SIGHUP);
     ASSERT_TRUE(WaitForOutput(&server.process, " reloaded: 1 accounts, 2 products", 1, 10000)) << OutputOf(&server.process);
     ViewerFeed feed = ReadFeedLikeViewer(Exchange(address, "VNP,shop^shop-key-1\r\n"));
@@ -75,6 +78,8 @@ TEST(feed_server_service, ReloadsTheCatalogOnSighupBesideRepliesUnderWay)
     ASSERT_EQ(2u, feed.products.size());
     EXPECT_EQ("Table", feed.products[0].name);
     EXPECT_TRUE(ReadFeedLikeViewer(Exchange(address, "VNP,big^big-key-1\r\n")).noData);
+    // Pages too: none of the catalog before is served any more.
+    EXPECT_NE(std::string::npos, Exchange(address, pageRequest).find("<h1>Oak Chair</h1>"));
 
     // The reply answered before the reload goes on from the catalog it was answered from, whole.
     ReplyEnd end = kEndTimeout;
@@ -84,7 +89,7 @@ TEST(feed_server_service, ReloadsTheCatalogOnSighupBesideRepliesUnderWay)
     EXPECT_TRUE(got == bigFeed) << got.size() << " of " << bigFeed.size() << " bytes";
 
     // A catalog that breaks a rule is refused as --check reports it, and the one in force stays.
-    WriteTextFile(catalog.dir + "/products/shop.txt", "sale | Table | 1110 | 7 | 978\nnew | Ch^air | 1110 | 5 | 840\n");
+    WriteTextFile(catalog.dir + "/products/shop.txt", "sale | Table | 1110 | 7 | 978\nnew | Ch^air | 1110 | 5 | 840 | | chair\n");
     kill(server.process.pid, SIGHUP);
     ASSERT_TRUE(WaitForOutput(&server.process, " not reloaded; the one in force stays", 1, 10000)) << OutputOf(&server.process);
     EXPECT_NE(std::string::npos, OutputOf(&server.process).find("feed-server: " + catalog.dir + "/products/shop.txt:2: name holds \"^\""))
