@@ -12,6 +12,7 @@
 #include <unistd.h>
 #endif
 
+#include <chrono>
 #include <memory>
 #include <set>
 #include <string>
@@ -128,12 +129,17 @@ void WaitForStop(Server* server, asio::signal_set* signals)
 }
 
 #ifdef SIGHUP
-// A reload: the new catalog is read and checked on a thread of its own, beside the one in force,
-// so that serving never waits for it; only the switch, one assignment, happens on the serving thread.
+// Reloads are made on a thread beside the serving one, one job at a time, so that serving never waits
+// for them: reading and checking a new catalog, and freeing the catalogs it replaced once no reply
+// holds them any more (tens of milliseconds for a big one). Only the switch, one assignment, happens
+// on the serving thread.
 struct Reload {
     std::thread worker;
-    bool running = false;
-    bool again = false;  // another SIGHUP came while one was running
+    bool busy = false;    // the worker has a job
+    bool wanted = false;  // a SIGHUP came and its reload has not started
+    std::vector<std::shared_ptr<const Catalog>> retired;  // replaced, or refused, and not yet freed
+    asio::steady_timer* retiredCheck = nullptr;
+    bool checking = false;
 };
 
 struct ReloadResult {
@@ -142,43 +148,80 @@ struct ReloadResult {
     bool loaded = false;
 };
 
-void StartReload(Server* server, Reload* reload);
+// How often replaced catalogs are looked at, to be freed once the last reply from them has gone.
+const int kRetiredCheckMs = 200;
+
+void NextJob(Server* server, Reload* reload);
+
+void JobDone(Server* server, Reload* reload)
+{
+    reload->worker.join();
+    reload->busy = false;
+    NextJob(server, reload);
+}
 
 // On the serving thread: the new catalog goes into force when it is sound; otherwise the log says
 // why, in the form --check prints, and the one in force stays.
-void FinishReload(Server* server, Reload* reload, const ReloadResult& result)
+void FinishReload(Server* server, Reload* reload, ReloadResult* result)
 {
-    reload->worker.join();
-    reload->running = false;
     const std::string& dir = server->options.catalog;
-    for (const CatalogError& warning : result.catalog->warnings)
+    for (const CatalogError& warning : result->catalog->warnings)
         LogLine(("feed-server: " + FormatCatalogError(warning)).c_str());
-    if (result.loaded) {
-        server->catalog = result.catalog;
-        LogCatalogSummary(dir, *result.catalog, " reloaded");
+    if (result->loaded) {
+        LogCatalogSummary(dir, *result->catalog, " reloaded");
+        reload->retired.push_back(std::move(server->catalog));
+        server->catalog = std::move(result->catalog);
+        server->pages = PageCache();
     } else {
-        for (const CatalogError& error : result.errors)
+        for (const CatalogError& error : result->errors)
             LogLine(("feed-server: " + FormatCatalogError(error)).c_str());
-        if (result.errors.size() >= kCatalogErrorsMax)
+        if (result->errors.size() >= kCatalogErrorsMax)
             LogLine("feed-server: more errors not shown");
         LogLine(("feed-server: catalog " + TerminalSafe(dir) + " not reloaded; the one in force stays").c_str());
+        reload->retired.push_back(std::move(result->catalog));
     }
-    if (reload->again) {
-        reload->again = false;
-        StartReload(server, reload);
-    }
+    JobDone(server, reload);
 }
 
-void StartReload(Server* server, Reload* reload)
+void NextJob(Server* server, Reload* reload)
 {
-    reload->running = true;
-    LogLine("feed-server: reloading the catalog");
-    const std::string dir = server->options.catalog;
-    reload->worker = std::thread([server, reload, dir] {
-        std::shared_ptr<ReloadResult> result = std::make_shared<ReloadResult>();
-        result->loaded = LoadCatalog(dir, result->catalog.get(), &result->errors);
-        asio::post(*server->io, [server, reload, result] { FinishReload(server, reload, *result); });
-    });
+    if (reload->busy)
+        return;
+    std::vector<std::shared_ptr<const Catalog>> unused;
+    for (auto at = reload->retired.begin(); at != reload->retired.end();) {
+        if (at->use_count() == 1) {
+            unused.push_back(std::move(*at));
+            at = reload->retired.erase(at);
+        } else {
+            ++at;
+        }
+    }
+    if (!unused.empty()) {
+        reload->busy = true;
+        reload->worker = std::thread([server, reload](std::vector<std::shared_ptr<const Catalog>> catalogs) {
+            catalogs.clear();
+            asio::post(*server->io, [server, reload] { JobDone(server, reload); });
+        }, std::move(unused));
+    } else if (reload->wanted) {
+        reload->wanted = false;
+        reload->busy = true;
+        LogLine("feed-server: reloading the catalog");
+        const std::string dir = server->options.catalog;
+        reload->worker = std::thread([server, reload, dir] {
+            std::shared_ptr<ReloadResult> result = std::make_shared<ReloadResult>();
+            result->loaded = LoadCatalog(dir, result->catalog.get(), &result->errors);
+            asio::post(*server->io, [server, reload, result] { FinishReload(server, reload, result.get()); });
+        });
+    }
+    if (!reload->retired.empty() && !reload->checking) {
+        reload->checking = true;
+        reload->retiredCheck->expires_after(std::chrono::milliseconds(kRetiredCheckMs));
+        reload->retiredCheck->async_wait([server, reload](const std::error_code& ec) {
+            reload->checking = false;
+            if (!ec)
+                NextJob(server, reload);
+        });
+    }
 }
 
 void WaitForReload(Server* server, Reload* reload, asio::signal_set* signals)
@@ -186,10 +229,10 @@ void WaitForReload(Server* server, Reload* reload, asio::signal_set* signals)
     signals->async_wait([server, reload, signals](const std::error_code& waitError, int) {
         if (waitError)
             return;
-        if (reload->running)
-            reload->again = true;
-        else if (!server->draining)
-            StartReload(server, reload);
+        if (!server->draining) {
+            reload->wanted = true;
+            NextJob(server, reload);
+        }
         WaitForReload(server, reload, signals);
     });
 }
@@ -260,6 +303,8 @@ int main(int argc, char** argv)
     WaitForStop(&server, &signals);
 #ifdef SIGHUP
     Reload reload;
+    asio::steady_timer retiredCheck(io);
+    reload.retiredCheck = &retiredCheck;
     asio::signal_set reloads(io, SIGHUP);
     WaitForReload(&server, &reload, &reloads);
 #endif
