@@ -3,15 +3,20 @@
 them as a table; given two server programs it measures both and prints them side by side.
 
 Usage: load_table.py --bench BENCH --server PROGRAM [--server PROGRAM2] [--only CASE ...] [--long]
+                     [--nginx]
 
-Every case starts its own server on its own address (127.0.0.110 to 127.0.0.125, the feed port), with
-a scratch catalog where it needs one, and stops it afterwards. The slow reader takes two minutes; it
-runs only with --long. The figures are what this machine measured: run it on an idle machine.
+Every case starts its own server on its own address (127.0.0.110 to 127.0.0.125 and 127.0.0.170 to
+127.0.0.187, the feed port), with a scratch catalog where it needs one, and stops it afterwards. The
+slow reader takes two minutes; it runs only with --long. The fleet cases run HAProxy with the shipped
+configuration (haproxy_local.py). --nginx then compares the product page with nginx serving the same
+bytes, both loaded by ApacheBench (HTTP/1.0, no keep-alive), and prints that table too. The figures
+are what this machine measured: run it on an idle machine.
 """
 
 import argparse
 import os
 import re
+import statistics
 import resource
 import shutil
 import signal
@@ -20,6 +25,8 @@ import subprocess
 import sys
 import tempfile
 import time
+
+import haproxy_local
 
 PORT = 1360
 NO_DATA = b"<body><h1>No data</h1></body>\n"
@@ -297,6 +304,99 @@ def case_names(ctx):
                                       field(r"<th>Price</th><td>([^<]*)", text))
 
 
+# ---- The fleet cases: one server, one or two behind HAProxy, a reload and a drain under load --------
+
+def sustained(ctx, address, seconds=10):
+    """1,000 clients asking again and again for the demo feed."""
+    return bench(ctx.bench, ["--address", address, "--clients", "1000", "--seconds", str(seconds)], 180)
+
+
+def case_direct(ctx):
+    server = Server(ctx.program, ctx.sample, "127.0.0.170", log_dir=ctx.root)
+    try:
+        out = sustained(ctx, "127.0.0.170")
+    finally:
+        server.stop()
+    return served_line(out)
+
+
+def start_fleet(ctx, front, source, addresses):
+    servers = [Server(ctx.program, ctx.sample, a, ["--trusted-proxy", source], log_dir=ctx.root) for a in addresses]
+    try:
+        return servers, haproxy_local.Balancer(front, source, addresses, ctx.root, ctx.haproxy)
+    except Exception:
+        for server in servers:
+            server.stop()
+        raise
+
+
+def case_balanced(ctx, front, source, addresses):
+    servers, balancer = start_fleet(ctx, front, source, addresses)
+    try:
+        out = sustained(ctx, front)
+    finally:
+        balancer.stop()
+        for server in servers:
+            server.stop()
+    return served_line(out)
+
+
+def case_balanced_one(ctx):
+    return case_balanced(ctx, "127.0.0.171", "127.0.0.173", ["127.0.0.172"])
+
+
+def case_balanced_two(ctx):
+    return case_balanced(ctx, "127.0.0.174", "127.0.0.177", ["127.0.0.175", "127.0.0.176"])
+
+
+def case_reload(ctx):
+    """The sample catalog and a big account beside it, reloaded again and again under load."""
+    catalog = os.path.join(ctx.root, "reloaded")
+    shutil.copytree(ctx.sample, catalog)
+    with open(os.path.join(catalog, "accounts.txt"), "a") as accounts:
+        accounts.write("big | big-key-1 | Big Shop\n")
+    write(os.path.join(catalog, "products", "big.txt"), big_products(72500))
+    server = Server(ctx.program, catalog, "127.0.0.185", log_dir=ctx.root)
+    took = []
+    try:
+        load = subprocess.Popen([ctx.bench, "--address", "127.0.0.185", "--clients", "1000", "--seconds", "10"],
+                                stdout=subprocess.PIPE, stderr=subprocess.STDOUT)
+        time.sleep(1)
+        while load.poll() is None and len(took) < 8:
+            start = time.time()
+            server.process.send_signal(signal.SIGHUP)
+            while server.log().count(" reloaded: ") <= len(took) and time.time() < start + 30:
+                time.sleep(0.01)
+            took.append(time.time() - start)
+            time.sleep(0.2)
+        out = load.communicate(timeout=180)[0].decode(errors="replace")
+    finally:
+        server.stop()
+    return "%d reloads of 72,608 products (%.2f s each, median), %d refused; %s" % (
+        server.log().count(" reloaded: "), statistics.median(took) if took else 0, server.log().count("not reloaded"),
+        served_line(out))
+
+
+def case_drain(ctx):
+    servers, balancer = start_fleet(ctx, "127.0.0.180", "127.0.0.183", ["127.0.0.181", "127.0.0.182"])
+    try:
+        load = subprocess.Popen([ctx.bench, "--address", "127.0.0.180", "--clients", "1000", "--seconds", "10"],
+                                stdout=subprocess.PIPE, stderr=subprocess.STDOUT)
+        time.sleep(3)
+        start = time.time()
+        servers[0].process.send_signal(signal.SIGTERM)
+        status = servers[0].process.wait(timeout=60)
+        stopped = time.time() - start
+        out = load.communicate(timeout=180)[0].decode(errors="replace")
+    finally:
+        balancer.stop()
+        for server in servers:
+            server.stop()
+    log = servers[0].log()
+    return "one of two stopped with SIGTERM after 3 s: exit %d after %.2f s, %s replies finished in the drain, %d cut; %s" % (
+        status, stopped, field(r"; (\d+) under way", log), log.count(" feed demo cut "), served_line(out))
+
+
 CASES = [
     ("crowd", "1,000 viewers connecting at once (default cap 256)", case_crowd_at_once),
     ("sustained", "1,000 clients sustained for 5 s", case_crowd_sustained),
@@ -309,7 +409,102 @@ CASES = [
     ("fifo", "a products file that is a FIFO", case_fifo),
     ("escape", "an account id with ESC bytes in a bad catalog", case_escape),
     ("names", "a page of a catalog outside the repository (category 1110, currency 978)", case_names),
+    ("direct", "1,000 clients for 10 s, one server", case_direct),
+    ("balanced1", "1,000 clients for 10 s, one server behind HAProxy", case_balanced_one),
+    ("balanced2", "1,000 clients for 10 s, two servers behind HAProxy", case_balanced_two),
+    ("reload", "1,000 clients for 10 s, one server reloading a 12 MB catalog on SIGHUP", case_reload),
+    ("drain", "1,000 clients for 10 s, two servers behind HAProxy, one drained", case_drain),
 ]
+
+
+# ---- The product page beside nginx, both loaded by ApacheBench ------------------------------------
+
+def cpu_seconds(pid):
+    """User and system time of a process and its threads so far."""
+    with open("/proc/%d/stat" % pid) as stat:
+        fields = stat.read().rsplit(")", 1)[1].split()
+    return (int(fields[11]) + int(fields[12])) / os.sysconf("SC_CLK_TCK")
+
+
+def ab(tool, url, connections, requests):
+    done = subprocess.run([tool, "-q", "-n", str(requests), "-c", str(connections), url], stdout=subprocess.PIPE,
+                          stderr=subprocess.STDOUT, timeout=300)
+    out = done.stdout.decode(errors="replace")
+    return {"rate": float(field(r"Requests per second:\s+([\d.]+)", out, "0")),
+            "p99": float(field(r"\n\s+99%\s+(\d+)", out, "0")),
+            "done": int(field(r"Complete requests:\s+(\d+)", out, "0")),
+            "failed": int(field(r"Failed requests:\s+(\d+)", out, "0")) + int(field(r"Non-2xx responses:\s+(\d+)", out, "0"))}
+
+
+def start_nginx(ctx, address, body):
+    """nginx on one core (one process, as the feed server serves on one thread), logging each request
+    to a file as the feed server does, serving the page's bytes as a file."""
+    www = os.path.join(ctx.root, "www")
+    os.makedirs(www, exist_ok=True)
+    with open(os.path.join(www, "page"), "wb") as page:
+        page.write(body)
+    config = os.path.join(ctx.root, "nginx.conf")
+    with open(config, "w") as out:
+        out.write("""daemon off;
+master_process off;
+worker_processes 1;
+error_log %(root)s/nginx-error.log;
+pid %(root)s/nginx.pid;
+events { worker_connections 8192; }
+http {
+    access_log %(root)s/nginx-access.log;
+    client_body_temp_path %(root)s/body;
+    proxy_temp_path %(root)s/proxy;
+    fastcgi_temp_path %(root)s/fastcgi;
+    uwsgi_temp_path %(root)s/uwsgi;
+    scgi_temp_path %(root)s/scgi;
+    default_type "text/html; charset=utf-8";
+    server {
+        listen %(address)s:%(port)d backlog=4096;
+        root %(root)s/www;
+    }
+}
+""" % {"root": ctx.root, "address": address, "port": PORT})
+    process = subprocess.Popen([ctx.nginx, "-c", config], stdout=subprocess.DEVNULL, stderr=subprocess.STDOUT)
+    haproxy_local.wait_until_listening(address, process, "nginx")
+    return process
+
+
+def nginx_table(ctx):
+    server = Server(ctx.program, ctx.sample, "127.0.0.187", log_dir=ctx.root)
+    path = "/p/oak-dining-chair%5Edemo%5Edemo"
+    reply, _ = exchange("127.0.0.187", ("GET %s HTTP/1.0\r\n\r\n" % path).encode())
+    nginx = start_nginx(ctx, "127.0.0.186", reply.split(b"\r\n\r\n", 1)[1])
+    urls = {"feed-server": ("http://127.0.0.187:%d%s" % (PORT, path), server.process.pid),
+            "nginx": ("http://127.0.0.186:%d/page" % PORT, nginx.pid)}
+    rows = []
+    try:
+        for connections in (1, 50, 200, 1000):
+            runs = {name: [] for name in urls}
+            # Side by side, three times each, the median kept: this machine's figures move from run to run.
+            for _ in range(3):
+                for name, (url, pid) in urls.items():
+                    before = cpu_seconds(pid)
+                    result = ab(ctx.ab, url, connections, 20000 if connections == 1 else 60000)
+                    result["cpu_us"] = (cpu_seconds(pid) - before) * 1e6 / max(result["done"], 1)
+                    runs[name].append(result)
+            row = [str(connections)]
+            for name in urls:
+                median = lambda key: statistics.median(r[key] for r in runs[name])  # noqa: E731
+                row.append("%.0f | %.0f | %.1f | %d" % (median("rate"), median("p99"), median("cpu_us"),
+                                                         sum(r["failed"] for r in runs[name])))
+            rows.append(row)
+            print("| %s |" % " | ".join(row), file=sys.stderr, flush=True)
+    finally:
+        nginx.terminate()
+        nginx.wait()
+        server.stop()
+    print()
+    print("| connections | feed-server requests/s | p99 ms | CPU us/request | failed | "
+          "nginx requests/s | p99 ms | CPU us/request | failed |")
+    print("|---|---|---|---|---|---|---|---|---|")
+    for row in rows:
+        print("| %s |" % " | ".join(row))
 
 
 class Context:
@@ -322,6 +517,10 @@ def main(argv):
     parser.add_argument("--server", action="append", required=True)
     parser.add_argument("--only", nargs="*", default=[])
     parser.add_argument("--long", action="store_true")
+    parser.add_argument("--nginx", action="store_true", help="compare the product page with nginx too")
+    parser.add_argument("--haproxy", default=shutil.which("haproxy") or "/usr/sbin/haproxy")
+    parser.add_argument("--nginx-program", default=shutil.which("nginx") or "/usr/sbin/nginx")
+    parser.add_argument("--ab", default=shutil.which("ab") or "/usr/bin/ab")
     parser.add_argument("--sample", default=os.path.join(os.path.dirname(os.path.abspath(__file__)), "catalog"))
     args = parser.parse_args(argv[1:])
     raise_descriptor_limit()
@@ -333,6 +532,7 @@ def main(argv):
         ctx.bench = os.path.abspath(args.bench)
         ctx.sample = args.sample
         ctx.long = args.long
+        ctx.haproxy = args.haproxy
         ctx.root = tempfile.mkdtemp(prefix="feed-server-load-")
         try:
             for key, title, run in CASES:
@@ -345,6 +545,17 @@ def main(argv):
                 print("%s | %s | %s" % (os.path.basename(os.path.dirname(os.path.dirname(ctx.program))) or program,
                                         title, results[(program, key)]), file=sys.stderr, flush=True)
                 time.sleep(1)  # let TIME_WAIT and the loopback settle between cases
+        finally:
+            shutil.rmtree(ctx.root, ignore_errors=True)
+    if args.nginx:
+        ctx = Context()
+        ctx.program = os.path.abspath(args.server[-1])
+        ctx.sample = args.sample
+        ctx.nginx = args.nginx_program
+        ctx.ab = args.ab
+        ctx.root = tempfile.mkdtemp(prefix="feed-server-nginx-")
+        try:
+            nginx_table(ctx)
         finally:
             shutil.rmtree(ctx.root, ignore_errors=True)
     header = "| case | " + " | ".join(args.server) + " |"
