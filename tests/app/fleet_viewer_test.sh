@@ -23,26 +23,21 @@ for address in "${servers[@]}"; do
     --address "$address" --trusted-proxy "$balancer" >"$work/server-$address.log" 2>&1 &
   pids+=($!)
 done
-python3 "$source_dir/companions/feed-server/haproxy_local.py" "$front" "$balancer" "${servers[@]}" >"$work/haproxy.cfg" ||
-  fail "no configuration"
+python3 "$source_dir/companions/feed-server/haproxy_local.py" "$front" "$balancer" "${servers[@]}" >"$work/haproxy.cfg"
 for address in "${servers[@]}"; do
-  for _ in $(seq 1 300); do grep -q 'listening on' "$work/server-$address.log" && break; sleep 0.1; done
-  listens "$address" || fail "feed-server.exe does not listen on $address"
+  for _ in $(seq 1 300); do listens "$address" && break; sleep 0.1; done
 done
 "$haproxy" -db -f "$work/haproxy.cfg" >"$work/haproxy.log" 2>&1 &
 pids+=($!)
 for _ in $(seq 1 100); do listens "$front" && break; sleep 0.1; done
-listens "$front" || fail "haproxy does not listen on $front"
+for address in "${servers[@]}" "$front"; do listens "$address" || fail "nothing listens on $address"; done
 
 PRODUCTS_FEED_ADDRESS=$front "$build/wine-run" "$e2e" \
   --gtest_filter='EndToEnd.TheViewerListsTheBundledDemoAccountFromTheRealServer' >"$work/viewer.log" 2>&1 ||
   fail "the viewer did not list the demo account through the balancer"
 echo "ok: the viewer listed the demo account through the balancer"
-# The viewer connects from 127.0.0.1; the servers see the balancer's address only for its health checks.
-for _ in $(seq 1 50); do
-  grep -qE ' 127\.0\.0\.1:[0-9]+ feed demo ok 5960' "$work"/server-*.log && break
-  sleep 0.1
-done
+# The viewer connects from 127.0.0.1; the servers name the balancer only for its health checks.
+sleep 0.5
 grep -qE ' 127\.0\.0\.1:[0-9]+ feed demo ok 5960' "$work"/server-*.log || fail "no server logged the viewer's own address"
 grep -h " $balancer:" "$work"/server-*.log | grep -v ' health - ok ' && fail "a server logged the balancer as a client"
 echo "ok: a server logged the viewer's own address, the balancer only for its health checks"

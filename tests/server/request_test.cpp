@@ -320,56 +320,28 @@ TEST_F(feed_server_requests, RefusesPagesWithoutTheKeyOrTheProduct)
 }
 
 // What HTTP clients expect of any answer: HEAD gets GET's header and no body, whatever the status;
-// every answer carries the date; another version than 1.x is named as the reason; the health check
-// follows the server's state and needs no key, even from an address locked out of key checks.
+// every answer carries the date; another version than 1.x gets 505; the health check follows the
+// server's state and needs no key, even from an address locked out of key checks.
 TEST_F(feed_server_requests, AnswersAsHttpClientsExpect)
 {
-    struct Case {
-        const char* path;  // asked with GET and with HEAD
-        const char* status;
-    } cases[] = {
-        {"/p/oak-chair^demo^demo", "HTTP/1.0 200 OK"},     {"/p/oak-chair^demo^nope", "HTTP/1.0 403 Forbidden"},
-        {"/nothing^demo^demo", "HTTP/1.0 404 Not Found"},  {"/p%zz", "HTTP/1.0 400 Bad Request"},
-        {"/health", "HTTP/1.0 200 OK"},                    {"/health?from=balancer", "HTTP/1.0 200 OK"},
-    };
-    for (const Case& c : cases) {
-        const HttpResponse get = Page(std::string("GET ") + c.path + " HTTP/1.1\r\nHost: a\r\n\r\n");
-        const Reply headReply = Answer(std::string("HEAD ") + c.path + " HTTP/1.1\r\nHost: a\r\n\r\n");
-        const std::string head = Bytes(headReply);
-        EXPECT_EQ(c.status, get.statusLine) << c.path;
-        EXPECT_EQ("Tue, 15 Nov 1994 08:12:31 GMT", HeaderValue(get, "Date")) << c.path;
-        EXPECT_FALSE(get.body.empty()) << c.path;
-        // The header exactly as GET has it (Content-Length of GET's body included), then nothing.
-        EXPECT_EQ(Bytes(Answer(std::string("GET ") + c.path + " HTTP/1.1\r\n\r\n")).substr(0, head.size()), head)
-            << c.path;
-        EXPECT_EQ(head.size(), head.find("\r\n\r\n") + 4) << c.path;
+    for (const char* path : {"/p/oak-chair^demo^demo", "/p/oak-chair^demo^nope", "/nothing^demo^demo", "/p%zz", "/health"}) {
+        const std::string get = Bytes(Answer(std::string("GET ") + path + " HTTP/1.1\r\nHost: a\r\n\r\n"));
+        const std::string head = Bytes(Answer(std::string("HEAD ") + path + " HTTP/1.1\r\nHost: a\r\n\r\n"));
+        EXPECT_EQ(get.substr(0, get.find("\r\n\r\n") + 4), head) << path;
+        EXPECT_LT(head.size(), get.size()) << path;
+        EXPECT_NE(std::string::npos, head.find("\r\nDate: Tue, 15 Nov 1994 08:12:31 GMT\r\n")) << path;
     }
-    EXPECT_STREQ("ok", Answer("HEAD /p/oak-chair^demo^demo HTTP/1.0\r\n\r\n").result);
-    EXPECT_TRUE(Answer("HEAD /p/oak-chair^demo^nope HTTP/1.0\r\n\r\n").keyCheckFailed);
-
     for (const char* request : {"GET /p/oak-chair^demo^demo HTTP/2.0\r\n\r\n", "GET /health HTTP/3\r\n\r\n",
-                                "PRI * HTTP/2.0\r\n\r\nSM\r\n\r\n", "HEAD /lamp^demo^demo HTTP/2.0\r\n\r\n"}) {
-        const HttpResponse response = Page(request);
-        EXPECT_EQ("HTTP/1.0 505 HTTP Version Not Supported", response.statusLine) << request;
-        EXPECT_EQ("Tue, 15 Nov 1994 08:12:31 GMT", HeaderValue(response, "Date")) << request;
-        EXPECT_STREQ("version", Answer(request).result) << request;
-    }
+                                "PRI * HTTP/2.0\r\n\r\nSM\r\n\r\n", "HEAD /lamp^demo^demo HTTP/2.0\r\n\r\n"})
+        EXPECT_EQ("HTTP/1.0 505 HTTP Version Not Supported", Page(request).statusLine) << request;
 
-    Reply health = Answer("GET /health HTTP/1.0\r\n\r\n", 30);
-    EXPECT_EQ(kKindHealth, health.kind);
-    EXPECT_STREQ("ok", health.result);
-    EXPECT_FALSE(health.keyCheckFailed);
-    HttpResponse response;
-    ASSERT_TRUE(SplitHttpResponse(Bytes(health), &response));
-    EXPECT_EQ("HTTP/1.0 200 OK", response.statusLine);
-    EXPECT_EQ("ok\n", response.body);
-    health = Answer("GET /health HTTP/1.0\r\n\r\n", 0, true);
-    EXPECT_STREQ("draining", health.result);
-    ASSERT_TRUE(SplitHttpResponse(Bytes(health), &response));
-    EXPECT_EQ("HTTP/1.0 503 Service Unavailable", response.statusLine);
-    // Only the check's own path: a page, and the feed, know nothing of draining.
-    EXPECT_EQ("HTTP/1.0 200 OK", Page("GET /lamp^demo^demo HTTP/1.0\r\n\r\n", 0).statusLine);
-    EXPECT_STREQ("ok", Answer("VNP,demo^demo\r\n", 0, true).result);
+    // The health check: no key, whatever the lockout; 503 while the server drains, which pages ignore.
+    const std::string health = Bytes(Answer("GET /health HTTP/1.0\r\n\r\n", 30));
+    EXPECT_EQ(0u, health.find("HTTP/1.0 200 OK\r\n"));
+    EXPECT_EQ("\r\n\r\nok\n", health.substr(health.size() - 7));
+    EXPECT_EQ(0u, Bytes(Answer("GET /health?from=balancer HTTP/1.0\r\n\r\n", 0, true)).find("HTTP/1.0 503 "));
+    EXPECT_EQ("HTTP/1.0 200 OK", Page("GET /lamp^demo^demo HTTP/1.0\r\n\r\n").statusLine);
+    EXPECT_STREQ("ok", Answer("GET /lamp^demo^demo HTTP/1.0\r\n\r\n", 0, true).result);
     EXPECT_EQ("HTTP/1.0 404 Not Found", Page("GET /health^demo^demo HTTP/1.0\r\n\r\n").statusLine);
 }
 

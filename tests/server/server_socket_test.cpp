@@ -37,27 +37,6 @@ std::vector<std::string> SampleArgs(const char* address, const std::vector<std::
     return args;
 }
 
-struct RunningServer {
-    ServerProcess process;
-    bool started = false;
-    RunningServer(const char* address, const std::vector<std::string>& extra = {}, const std::string& catalog = "")
-    {
-        std::vector<std::string> args = SampleArgs(address, extra);
-        if (!catalog.empty())
-            args[1] = catalog;
-        started = StartServer(args, &process);
-    }
-    ~RunningServer()
-    {
-        if (process.pid > 0)
-            StopServer(&process, SIGKILL);
-    }
-};
-
-#define START_SERVER(name, ...)                                                               \
-    RunningServer name(__VA_ARGS__);                                                          \
-    ASSERT_TRUE(name.started) << "server did not start:\n" << name.process.out << name.process.err
-
 HttpResponse GetPage(const char* address, const std::string& target)
 {
     HttpResponse response;

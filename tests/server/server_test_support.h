@@ -3,6 +3,7 @@
 // process, and loopback clients.
 #pragma once
 
+#include <signal.h>
 #include <sys/types.h>
 
 #include <condition_variable>
@@ -131,3 +132,24 @@ std::string HeaderValue(const HttpResponse& response, const std::string& name);
 std::string ServerProgram();
 std::string SampleCatalogDir();
 std::string CategoriesFile();
+
+// The program on the bundled catalog (or another) and the address, killed when the test leaves.
+struct RunningServer {
+    ServerProcess process;
+    bool started = false;
+    RunningServer(const char* address, const std::vector<std::string>& extra = {}, const std::string& catalog = "")
+    {
+        std::vector<std::string> args = {"--catalog", catalog.empty() ? SampleCatalogDir() : catalog, "--address", address};
+        args.insert(args.end(), extra.begin(), extra.end());
+        started = StartServer(args, &process);
+    }
+    ~RunningServer()
+    {
+        if (process.pid > 0)
+            StopServer(&process, SIGKILL);
+    }
+};
+
+#define START_SERVER(name, ...)                                                               \
+    RunningServer name(__VA_ARGS__);                                                          \
+    ASSERT_TRUE(name.started) << "server did not start:\n" << name.process.out << name.process.err
