@@ -497,3 +497,18 @@ std::string CategoriesFile()
 {
     return FEED_SERVER_CATEGORIES;
 }
+
+std::string SampleFeed(const std::string& id)
+{
+    if (id != "demo" && id != "kestrel-cycles")
+        return "";
+    FILE* file = fopen((std::string(FEED_SERVER_EXPECTED_FEEDS) + "/" + id + ".feed").c_str(), "rb");
+    std::string feed;
+    char chunk[4096];
+    size_t n = 0;
+    while (file != nullptr && (n = fread(chunk, 1, sizeof chunk, file)) > 0)
+        feed.append(chunk, n);
+    if (file != nullptr)
+        fclose(file);
+    return feed;
+}

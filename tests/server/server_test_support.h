@@ -40,7 +40,8 @@ ViewerFeed ReadFeedLikeViewer(const std::string& reply);
 // ---- The bundled catalog ------------------------------------------------------------------------
 
 // The feed the server must send for an account of the bundled catalog ("demo", "kestrel-cycles"),
-// written out in the tests; "" for any other id.
+// written out byte for byte beside the tests (feeds/<id>.feed: status words as their codes, code page
+// 1252, every line ended by LF); "" for any other id.
 std::string SampleFeed(const std::string& id);
 
 // ---- Files ---------------------------------------------------------------------------------------
