@@ -257,11 +257,12 @@ TEST(EndToEnd, TheDemoWindowIsSortedItsLinksHandedOverAndItClosedWithKeysAlone)
     ASSERT_NE(nullptr, window);
     HWND list = GetDlgItem(window, 105);
 
-    // The list has the keyboard focus, and its first row is focused but not selected.
+    // The list has the keyboard focus, and its first row is focused but not selected. The window
+    // takes the focus first and hands it on to the list, so the focus is waited for on the list.
     GUITHREADINFO focus = {};
     focus.cbSize = sizeof focus;
-    ASSERT_TRUE(WaitForWindow([&] { return GetGUIThreadInfo(viewer.dwThreadId, &focus) ? focus.hwndFocus : nullptr; },
-                              5000) != nullptr);
+    WaitForWindow(
+        [&] { return GetGUIThreadInfo(viewer.dwThreadId, &focus) && focus.hwndFocus == list ? list : nullptr; }, 5000);
     EXPECT_EQ(list, focus.hwndFocus);
     EXPECT_EQ((UINT)LVIS_FOCUSED, (UINT)SendMessageA(list, LVM_GETITEMSTATE, 0, LVIS_FOCUSED | LVIS_SELECTED));
 

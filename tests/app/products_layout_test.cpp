@@ -1,21 +1,38 @@
 // Child placement arithmetic of the Products window, down to sizes that leave no room at all.
 #include <gtest/gtest.h>
 
+#include <string>
+
 #include "app/products_layout.h"
 
 namespace {
 
-TEST(LayOutProducts, ListFillsTheClientAreaButForMarginsAndTheButtonStrip)
+// "x,y widthxheight", so that a failure shows the whole box.
+std::string Text(const LayoutBox& box)
 {
-    ProductsLayout layout = LayOutProducts(614, 171);
-    EXPECT_EQ(5, layout.list.x);
-    EXPECT_EQ(5, layout.list.y);
-    EXPECT_EQ(604, layout.list.width);
-    EXPECT_EQ(136, layout.list.height);
-    EXPECT_EQ(559, layout.closeButton.x);
-    EXPECT_EQ(146, layout.closeButton.y);
-    EXPECT_EQ(50, layout.closeButton.width);
-    EXPECT_EQ(20, layout.closeButton.height);
+    return std::to_string(box.x) + "," + std::to_string(box.y) + " " + std::to_string(box.width) + "x" +
+           std::to_string(box.height);
+}
+
+// A 5-pixel margin round the list, and the 50 by 20 button 5 pixels in from the bottom right with
+// 5 more between it and the list; sizes that leave no room give negative extents, unclamped.
+TEST(LayOutProducts, PlacesTheListAndTheButtonInTheClientArea)
+{
+    const struct {
+        int clientWidth, clientHeight;
+        LayoutBox list, button;
+    } cases[] = {
+        { 614, 171, { 5, 5, 604, 136 }, { 559, 146, 50, 20 } },
+        { 9, 34, { 5, 5, -1, -1 }, { -46, 9, 50, 20 } },
+        { 0, 0, { 5, 5, -10, -35 }, { -55, -25, 50, 20 } },
+        { -1, -2, { 5, 5, -11, -37 }, { -56, -27, 50, 20 } },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.clientWidth << " x " << c.clientHeight);
+        ProductsLayout layout = LayOutProducts(c.clientWidth, c.clientHeight);
+        EXPECT_EQ(Text(c.list), Text(layout.list)) << "list";
+        EXPECT_EQ(Text(c.button), Text(layout.closeButton)) << "button";
+    }
 }
 
 TEST(LayOutProducts, ButtonLinesUpWithTheListAtEverySize)
@@ -29,25 +46,6 @@ TEST(LayOutProducts, ButtonLinesUpWithTheListAtEverySize)
             EXPECT_EQ(l.list.y + l.list.height + 5, l.closeButton.y);
             EXPECT_EQ(height - 5, l.closeButton.y + l.closeButton.height);
         }
-}
-
-TEST(LayOutProducts, TinyClientAreasGiveUnclampedNegativeExtents)
-{
-    ProductsLayout small = LayOutProducts(9, 34);
-    EXPECT_EQ(-1, small.list.width);
-    EXPECT_EQ(-1, small.list.height);
-    EXPECT_EQ(-46, small.closeButton.x);
-    EXPECT_EQ(9, small.closeButton.y);
-
-    ProductsLayout none = LayOutProducts(0, 0);
-    EXPECT_EQ(-10, none.list.width);
-    EXPECT_EQ(-35, none.list.height);
-    EXPECT_EQ(-55, none.closeButton.x);
-    EXPECT_EQ(-25, none.closeButton.y);
-
-    ProductsLayout negative = LayOutProducts(-1, -2);
-    EXPECT_EQ(-11, negative.list.width);
-    EXPECT_EQ(-37, negative.list.height);
 }
 
 } // namespace

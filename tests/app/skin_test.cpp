@@ -25,21 +25,31 @@ SkinColours Read(const std::string& library, int* opened = nullptr)
     return colours;
 }
 
-TEST(ReadSkinColours, TestSkinGivesWhiteBackgroundAndRedText)
+// The test skin's strings are "16777215" and "255"; long_skin's first is more than nine digits and it
+// has no second; wordy_skin's are "teal" and " +65280px". A missing string leaves its colour as it was.
+TEST(ReadSkinColours, ReadsEachStringByTheDecimalRulesCutToNineDigits)
 {
-    int opened = 0;
-    SkinColours colours = Read(TestDirectory() + "Vn_Skin.dll", &opened);
-    EXPECT_EQ(1, opened);
-    EXPECT_EQ(RGB(255, 255, 255), colours.background);
-    EXPECT_EQ(RGB(255, 0, 0), colours.listText);
-}
-
-TEST(ReadSkinColours, FindsTheSkinByItsNameBesideTheProgram)
-{
-    int opened = 0;
-    SkinColours colours = Read(SkinLibraryName, &opened);
-    EXPECT_EQ(1, opened);
-    EXPECT_EQ(RGB(255, 255, 255), colours.background);
+    const struct {
+        const char* why;
+        std::string library;
+        COLORREF background, listText;
+    } cases[] = {
+        { "the test skin: white background and red text", TestDirectory() + "Vn_Skin.dll", RGB(255, 255, 255),
+          RGB(255, 0, 0) },
+        { "the skin found by its name beside the program", SkinLibraryName, RGB(255, 255, 255), RGB(255, 0, 0) },
+        { "a long text is cut to nine digits; a missing string keeps its colour", TestDirectory() + "long_skin.dll",
+          (COLORREF)123456789, Unset },
+        { "a word converts to 0; blanks and a sign may come before the digits", TestDirectory() + "wordy_skin.dll",
+          RGB(0, 0, 0), RGB(0, 255, 0) },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.why);
+        int opened = 0;
+        SkinColours colours = Read(c.library, &opened);
+        EXPECT_EQ(1, opened);
+        EXPECT_EQ(c.background, colours.background);
+        EXPECT_EQ(c.listText, colours.listText);
+    }
 }
 
 TEST(OpenSkin, TakesTheSkinsColoursAndKeepsItOpenUntilClosed)
@@ -68,20 +78,6 @@ TEST(OpenSkin, WithoutTheLibraryTheWindowTakesTheSystemsColours)
     for (HBITMAP bitmap : TheLook().menuBitmaps)
         EXPECT_EQ(nullptr, bitmap) << "no skin, no icons";
     DeleteBackgroundBrush();
-}
-
-TEST(ReadSkinColours, LongTextIsCutToNineDigitsAndAMissingStringKeepsItsColour)
-{
-    SkinColours colours = Read(TestDirectory() + "long_skin.dll");
-    EXPECT_EQ((COLORREF)123456789, colours.background);
-    EXPECT_EQ(Unset, colours.listText);
-}
-
-TEST(ReadSkinColours, TextIsConvertedByTheDecimalRules)
-{
-    SkinColours colours = Read(TestDirectory() + "wordy_skin.dll");
-    EXPECT_EQ(RGB(0, 0, 0), colours.background) << "a word converts to 0";
-    EXPECT_EQ(RGB(0, 255, 0), colours.listText) << "blanks and a sign before the digits";
 }
 
 // The real skin shipped in bin/.

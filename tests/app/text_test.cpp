@@ -7,32 +7,33 @@
 
 namespace {
 
-TEST(CopyText, CopiesShortTextWhole)
+// Copies what fits, always terminated, and never writes past the capacity it is given.
+TEST(CopyText, CopiesWhatFitsAndTerminatesWithinItsCapacity)
 {
-    char buffer[8];
-    EXPECT_EQ(3u, CopyText(buffer, sizeof buffer, "abc"));
-    EXPECT_STREQ("abc", buffer);
-}
-
-TEST(CopyText, CutsToCapacityAndNeverWritesPastIt)
-{
-    char buffer[6];
-    memset(buffer, '#', sizeof buffer);
-    EXPECT_EQ(4u, CopyText(buffer, 5, "abcdefgh"));
-    EXPECT_STREQ("abcd", buffer);
-    EXPECT_EQ('#', buffer[5]);
-}
-
-TEST(CopyText, ExactFitAndZeroCapacity)
-{
-    char buffer[4];
-    EXPECT_EQ(3u, CopyText(buffer, sizeof buffer, "xyz"));
-    EXPECT_STREQ("xyz", buffer);
-    buffer[0] = 'q';
-    EXPECT_EQ(0u, CopyText(buffer, 0, "xyz"));
-    EXPECT_EQ('q', buffer[0]);
-    EXPECT_EQ(0u, CopyText(buffer, 1, "xyz"));
-    EXPECT_STREQ("", buffer);
+    const struct {
+        const char* why;
+        size_t capacity;
+        const char* source;
+        size_t copied;
+        const char* kept; // null: the buffer is not touched at all
+    } cases[] = {
+        { "short text", 8, "abc", 3, "abc" },
+        { "cut to the capacity", 5, "abcdefgh", 4, "abcd" },
+        { "an exact fit", 4, "xyz", 3, "xyz" },
+        { "room for the terminator alone", 1, "xyz", 0, "" },
+        { "no room at all", 0, "xyz", 0, nullptr },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.why);
+        char buffer[12];
+        memset(buffer, '#', sizeof buffer);
+        EXPECT_EQ(c.copied, CopyText(buffer, c.capacity, c.source));
+        if (c.kept != nullptr) {
+            EXPECT_STREQ(c.kept, buffer);
+        }
+        for (size_t i = c.capacity; i < sizeof buffer; ++i)
+            EXPECT_EQ('#', buffer[i]) << "written past the capacity at " << i;
+    }
 }
 
 TEST(CopyTextN, StopsAtCountOrTerminator)

@@ -46,13 +46,22 @@ int CloseViewer(RunningViewer* viewer)
     return (int)code;
 }
 
+// Corners of the screen, one for each test's viewer to be moved to.
+enum ScreenCorner { TOP_LEFT, TOP_RIGHT, BOTTOM_LEFT };
+
 // The colour on screen a few pixels inside the window's client area, once the window has been
-// moved to a spot of its own (test programs run in parallel, and every viewer opens centred) and
-// has had time to paint: read until it shows the expected colour or two seconds have passed.
-// The viewer paints in its own process, out of this one's reach, so the screen is all there is to
-// read; made topmost, no ordinary window of another test can come over it meanwhile.
-COLORREF ClientPixel(HWND window, int left, int top, COLORREF expected)
+// moved to a corner of the screen (every viewer opens centred) and has had time to paint: read
+// until it shows the expected colour or two seconds have passed. The corner is worked out from
+// the screen's own size, so the window lies wholly on any screen it fits. The viewer paints in its
+// own process, out of this one's reach, so the screen is all there is to read; made topmost, no
+// ordinary window of another program can come over it meanwhile.
+COLORREF ClientPixel(HWND window, ScreenCorner corner, COLORREF expected)
 {
+    RECT screen, own;
+    GetWindowRect(GetDesktopWindow(), &screen);
+    GetWindowRect(window, &own);
+    int left = corner == TOP_RIGHT ? screen.right - (own.right - own.left) : screen.left;
+    int top = corner == BOTTOM_LEFT ? screen.bottom - (own.bottom - own.top) : screen.top;
     SetWindowPos(window, HWND_TOPMOST, left, top, 0, 0, SWP_NOSIZE);
     COLORREF colour = CLR_INVALID;
     for (int waited = 0; waited <= 2000 && colour != expected; waited += 50) {
@@ -60,9 +69,9 @@ COLORREF ClientPixel(HWND window, int left, int top, COLORREF expected)
             Sleep(50);
         POINT inside = { 2, 2 };
         ClientToScreen(window, &inside);
-        HDC screen = GetDC(nullptr);
-        colour = GetPixel(screen, inside.x, inside.y);
-        ReleaseDC(nullptr, screen);
+        HDC screenDc = GetDC(nullptr);
+        colour = GetPixel(screenDc, inside.x, inside.y);
+        ReleaseDC(nullptr, screenDc);
     }
     return colour;
 }
@@ -106,7 +115,7 @@ TEST_F(ViewerProcess, OpensItsCentredWindowInTheSkinColoursAndClosesWithExitCode
 
     COLORREF expected = SkinBackground(folder + "Vn_Skin.dll");
     ASSERT_NE(GetSysColor(COLOR_WINDOW), expected) << "the real skin should not look like the fallback";
-    EXPECT_EQ(expected, ClientPixel(viewer.window, 0, 0, expected));
+    EXPECT_EQ(expected, ClientPixel(viewer.window, TOP_LEFT, expected));
     EXPECT_EQ(0, CloseViewer(&viewer));
 }
 
@@ -115,7 +124,7 @@ TEST_F(ViewerProcess, AnotherSkinBesideTheProgramChangesItsColours)
     ASSERT_TRUE(CopyFileA((TestDirectory() + "Vn_Skin.dll").c_str(), (folder + "Vn_Skin.dll").c_str(), FALSE));
     RunningViewer viewer;
     ASSERT_TRUE(StartViewer(folder, "127.0.0.23^acct^key#", &viewer));
-    EXPECT_EQ(RGB(255, 255, 255), ClientPixel(viewer.window, 640, 0, RGB(255, 255, 255)));
+    EXPECT_EQ(RGB(255, 255, 255), ClientPixel(viewer.window, TOP_RIGHT, RGB(255, 255, 255)));
     EXPECT_EQ(0, CloseViewer(&viewer));
 }
 
@@ -124,7 +133,7 @@ TEST_F(ViewerProcess, StartsWithoutAnySkinInTheSystemColours)
     ASSERT_TRUE(DeleteFileA((folder + "Vn_Skin.dll").c_str()));
     RunningViewer viewer;
     ASSERT_TRUE(StartViewer(folder, "127.0.0.24^^#", &viewer));
-    EXPECT_EQ(GetSysColor(COLOR_WINDOW), ClientPixel(viewer.window, 0, 800, GetSysColor(COLOR_WINDOW)));
+    EXPECT_EQ(GetSysColor(COLOR_WINDOW), ClientPixel(viewer.window, BOTTOM_LEFT, GetSysColor(COLOR_WINDOW)));
     EXPECT_EQ(0, CloseViewer(&viewer));
 }
 

@@ -1,12 +1,10 @@
 // The Close button under Wine: its drawing into memory DCs read back pixel by pixel (with the test's
-// own face brush, against plain reference drawings of the same pen paths and text), the GDI objects it
-// makes, and the real owner-drawn BUTTON of a real Products window, painted and clicked through SendInput.
+// own face brush, against the pixels its frame must cover and its text drawn centred), the GDI objects
+// it makes, and the real owner-drawn BUTTON of a real Products window, painted and clicked through SendInput.
 #include <gtest/gtest.h>
 
 #include <windows.h>
 #include <commctrl.h>
-
-#include <stdlib.h>
 
 #include <algorithm>
 #include <functional>
@@ -89,6 +87,9 @@ DRAWITEMSTRUCT ButtonDraw(HDC dc, HWND item, const RECT& rect, UINT state, UINT 
     return draw;
 }
 
+// A button away from the canvas's edges, so that neither half of any 2-pixel pen is clipped.
+const RECT Inset = { 10, 10, 60, 30 };
+
 // Canvases with the default GUI font selected, in the DC colours a caller might have left there.
 void PrepareDc(HDC dc)
 {
@@ -98,37 +99,48 @@ void PrepareDc(HDC dc)
     SetBkMode(dc, OPAQUE);
 }
 
-// The intended drawing, made plainly: the face, one 2-pixel solid path from the top right along the
-// top and down the left, another down the right and back along the bottom, then the text.
-void ReferencePath(HDC dc, COLORREF colour, POINT start, POINT corner, POINT end)
+// The button as it should look, drawn in r as plain rectangles: the face over r, then the first
+// pen's pixels in the top-left colour and the second's in the bottom-right colour. The first pen runs
+// (right - 1, top) to (left, top) to (left, bottom), the second (right, top) to (right, bottom) to
+// (left + 1, bottom); a 2-pixel pen along a coordinate c covers c - 1 and c, its ends included.
+void PaintIntendedFrame(HDC dc, const RECT& r, COLORREF face, bool pressed)
 {
-    HPEN pen = CreatePen(PS_SOLID, 2, colour);
-    HGDIOBJ old = SelectObject(dc, pen);
-    MoveToEx(dc, start.x, start.y, nullptr);
-    LineTo(dc, corner.x, corner.y);
-    LineTo(dc, end.x, end.y);
+    const struct {
+        RECT area;
+        COLORREF colour;
+    } parts[] = {
+        { r, face },
+        { { r.left - 1, r.top - 1, r.right, r.top + 1 }, pressed ? Dark : Light },        // top rows
+        { { r.left - 1, r.top - 1, r.left + 1, r.bottom + 1 }, pressed ? Dark : Light },  // left columns
+        { { r.right - 1, r.top - 1, r.right + 1, r.bottom + 1 }, pressed ? Light : Dark }, // right columns
+        { { r.left, r.bottom - 1, r.right + 1, r.bottom + 1 }, pressed ? Light : Dark },  // bottom rows
+    };
+    for (const auto& part : parts) {
+        Brush brush(part.colour);
+        FillRect(dc, &part.area, brush.Handle());
+    }
+}
+
+// The extent of text in the default GUI font, its height that of the font's line.
+SIZE GuiFontExtent(const std::string& text)
+{
+    HDC dc = CreateCompatibleDC(nullptr);
+    HGDIOBJ old = SelectObject(dc, GetStockObject(DEFAULT_GUI_FONT));
+    SIZE extent = {};
+    GetTextExtentPoint32A(dc, text.c_str(), (int)text.size(), &extent);
+    TEXTMETRICA metrics = {};
+    GetTextMetricsA(dc, &metrics);
+    extent.cy = metrics.tmHeight;
     SelectObject(dc, old);
-    DeleteObject(pen);
+    DeleteDC(dc);
+    return extent;
 }
 
-void ReferenceFrame(HDC dc, const RECT& r, COLORREF face, bool pressed)
+// Where the text's glyphs start when the text is centred in r, across and down.
+POINT CentredTextOrigin(const RECT& r, const std::string& text)
 {
-    Brush brush(face);
-    FillRect(dc, &r, brush.Handle());
-    ReferencePath(dc, pressed ? Dark : Light, POINT{ r.right - 1, r.top }, POINT{ r.left, r.top },
-                  POINT{ r.left, r.bottom });
-    ReferencePath(dc, pressed ? Light : Dark, POINT{ r.right, r.top }, POINT{ r.right, r.bottom },
-                  POINT{ r.left + 1, r.bottom });
-}
-
-void ReferenceText(HDC dc, const RECT& r, const char* text, COLORREF colour)
-{
-    SetBkMode(dc, TRANSPARENT);
-    SetTextColor(dc, colour);
-    RECT area = r;
-    DrawTextA(dc, text, -1, &area, Format);
-    SetTextColor(dc, DcText);
-    SetBkMode(dc, OPAQUE);
+    SIZE extent = GuiFontExtent(text);
+    return POINT{ r.left + (r.right - r.left - extent.cx) / 2, r.top + (r.bottom - r.top - extent.cy) / 2 };
 }
 
 // Where two canvases of one size differ: "(x,y) 0xBBGGRR/0xBBGGRR ..." for the first few, else "".
@@ -179,93 +191,59 @@ RECT InkBox(const OffscreenCanvas& canvas, const RECT& area, COLORREF background
     return box;
 }
 
-// ---- The frame
-
-// The button sits inside a larger canvas, so that neither half of any 2-pixel pen is clipped.
-const RECT Inset = { 10, 10, 60, 30 };
-
-TEST(CloseButtonFrame, IdleIsLightOnTopAndLeftAndDarkOnRightAndBottomOverTheFace)
+// What the canvas holds that the intended button in r would not: the face and frame as intended,
+// and the text's glyphs in ink, centred to within a pixel each way (the platform rounds the centre its
+// own way). "" when some such place matches the canvas pixel for pixel; outside is the canvas beyond
+// the pens' reach.
+std::string ButtonDifferences(const OffscreenCanvas& got, COLORREF outside, const RECT& r, COLORREF face,
+                              bool pressed, const std::string& text, COLORREF ink)
 {
-    OffscreenCanvas canvas(80, 50, Blank);
-    Brush face(Face);
-    DrawButtonFrame(canvas.Dc(), Inset, face.Handle(), false);
-    // The middle of each side, away from the corners where the two paths meet.
-    for (int x = 14; x < 56; ++x) {
-        EXPECT_EQ(Light, canvas.At(x, Inset.top)) << "top at x " << x;
-        EXPECT_EQ(Dark, canvas.At(x, Inset.bottom - 1)) << "bottom at x " << x;
-    }
-    for (int y = 14; y < 26; ++y) {
-        EXPECT_EQ(Light, canvas.At(Inset.left, y)) << "left at y " << y;
-        EXPECT_EQ(Dark, canvas.At(Inset.right - 1, y)) << "right at y " << y;
-    }
-    // The face fills the inside, and nothing is drawn more than a pen's width outside the rectangle.
-    for (int y = 13; y < 27; ++y)
-        for (int x = 13; x < 57; ++x)
-            ASSERT_EQ(Face, canvas.At(x, y)) << x << "," << y;
-    for (int x = 0; x < 80; ++x) {
-        EXPECT_EQ(Blank, canvas.At(x, Inset.top - 2)) << x;
-        EXPECT_EQ(Blank, canvas.At(x, Inset.bottom + 1)) << x;
-    }
-}
-
-TEST(CloseButtonFrame, PressedSwapsTheTwoColours)
-{
-    OffscreenCanvas canvas(80, 50, Blank);
-    Brush face(Face);
-    DrawButtonFrame(canvas.Dc(), Inset, face.Handle(), true);
-    for (int x = 14; x < 56; ++x) {
-        EXPECT_EQ(Dark, canvas.At(x, Inset.top)) << "top at x " << x;
-        EXPECT_EQ(Light, canvas.At(x, Inset.bottom - 1)) << "bottom at x " << x;
-    }
-    for (int y = 14; y < 26; ++y) {
-        EXPECT_EQ(Dark, canvas.At(Inset.left, y)) << "left at y " << y;
-        EXPECT_EQ(Light, canvas.At(Inset.right - 1, y)) << "right at y " << y;
-    }
-    EXPECT_EQ(Face, canvas.At(35, 20));
-}
-
-// Pixel for pixel the two solid 2-pixel paths: corners, ends and the pen's outer half included.
-TEST(CloseButtonFrame, MatchesAPlainDrawingOfTheTwoPenPathsPixelForPixel)
-{
-    const RECT rects[] = { Inset, { 0, 0, 50, 20 }, { 3, 4, 9, 8 } };
-    for (const RECT& r : rects) {
-        for (bool pressed : { false, true }) {
-            SCOPED_TRACE(std::to_string(r.left) + "," + std::to_string(r.top) + " " +
-                         std::to_string(r.right - r.left) + "x" + std::to_string(r.bottom - r.top) +
-                         (pressed ? " pressed" : " idle"));
-            OffscreenCanvas got(80, 50, Blank), want(80, 50, Blank);
-            Brush face(Face);
-            DrawButtonFrame(got.Dc(), r, face.Handle(), pressed);
-            ReferenceFrame(want.Dc(), r, Face, pressed);
-            EXPECT_EQ("", Differences(got, want));
+    const POINT origin = CentredTextOrigin(r, text);
+    std::string centred;
+    for (int dy = -1; dy <= 1; ++dy) {
+        for (int dx = -1; dx <= 1; ++dx) {
+            OffscreenCanvas want(got.Width(), got.Height(), outside);
+            PaintIntendedFrame(want.Dc(), r, face, pressed);
+            SelectObject(want.Dc(), GetStockObject(DEFAULT_GUI_FONT));
+            SetBkMode(want.Dc(), TRANSPARENT);
+            SetTextColor(want.Dc(), ink);
+            TextOutA(want.Dc(), origin.x + dx, origin.y + dy, text.c_str(), (int)text.size());
+            std::string differences = Differences(got, want);
+            if (differences.empty())
+                return "";
+            if (dx == 0 && dy == 0)
+                centred = differences;
         }
     }
+    return "no place within a pixel of the centre matches; centred: " + centred;
 }
 
-// The 50 by 20 button painted into a canvas of its own size, as the control paints itself: the outer
-// half of the left and top pens is clipped, the right and bottom pens land on the last column and row.
-TEST(CloseButtonFrame, AtTheButtonsOwnSizeTheEdgesAreItsOuterColumnsAndRows)
+// ---- The frame
+
+// Every pixel of the frame, idle and pressed: at the button's own size, where the outer half of the
+// top and left pens is cut off and the right and bottom pens land on the last column and row; with
+// room beyond the bottom right; away from the canvas's edges, where all of each pen shows; and small.
+TEST(CloseButtonFrame, CoversThePixelsOfItsTwoPensInTheirColoursOverTheFace)
 {
-    const RECT r = { 0, 0, 50, 20 };
-    OffscreenCanvas idle(50, 20, Blank), pressed(50, 20, Blank);
-    Brush face(Face);
-    DrawButtonFrame(idle.Dc(), r, face.Handle(), false);
-    DrawButtonFrame(pressed.Dc(), r, face.Handle(), true);
-    for (int x = 3; x < 47; ++x) {
-        EXPECT_EQ(Light, idle.At(x, 0)) << x;
-        EXPECT_EQ(Dark, idle.At(x, 19)) << x;
-        EXPECT_EQ(Dark, pressed.At(x, 0)) << x;
-        EXPECT_EQ(Light, pressed.At(x, 19)) << x;
-        EXPECT_EQ(Face, idle.At(x, 1)) << x;
-        EXPECT_EQ(Face, idle.At(x, 18)) << x;
-    }
-    for (int y = 3; y < 17; ++y) {
-        EXPECT_EQ(Light, idle.At(0, y)) << y;
-        EXPECT_EQ(Dark, idle.At(49, y)) << y;
-        EXPECT_EQ(Dark, pressed.At(0, y)) << y;
-        EXPECT_EQ(Light, pressed.At(49, y)) << y;
-        EXPECT_EQ(Face, idle.At(1, y)) << y;
-        EXPECT_EQ(Face, idle.At(48, y)) << y;
+    const struct {
+        const char* name;
+        int width, height;
+        RECT rect;
+    } cases[] = {
+        { "the button's own canvas", 50, 20, { 0, 0, 50, 20 } },
+        { "room beyond the bottom right", 60, 30, { 0, 0, 50, 20 } },
+        { "away from the edges", 80, 50, { 10, 10, 60, 30 } },
+        { "small", 14, 12, { 3, 4, 9, 8 } },
+    };
+    for (const auto& c : cases) {
+        for (bool pressed : { false, true }) {
+            SCOPED_TRACE(std::string(c.name) + (pressed ? ", pressed" : ", idle"));
+            OffscreenCanvas got(c.width, c.height, Blank), want(c.width, c.height, Blank);
+            Brush face(Face);
+            DrawButtonFrame(got.Dc(), c.rect, face.Handle(), pressed);
+            PaintIntendedFrame(want.Dc(), c.rect, Face, pressed);
+            EXPECT_EQ("", Differences(got, want));
+        }
     }
 }
 
@@ -273,79 +251,65 @@ TEST(CloseButtonFrame, AtTheButtonsOwnSizeTheEdgesAreItsOuterColumnsAndRows)
 
 struct DrawCase {
     const char* name;
-    const char* text;
+    std::string text;
     RECT rect;
     UINT state;
+    std::string shown; // the text drawn
 };
 
-// Each case needs one of the format's flags: a narrow rectangle shows the text unclipped, a line
-// break stays on one line, a tall rectangle centres vertically, and the states pick colours.
-const DrawCase DrawCases[] = {
-    { "idle", "Close", { 10, 10, 60, 30 }, 0 },
-    { "at the origin", "Close", { 0, 0, 50, 20 }, 0 },
-    { "pressed", "Close", { 10, 10, 60, 30 }, ODS_SELECTED },
-    { "disabled", "Close", { 10, 10, 60, 30 }, ODS_DISABLED },
-    { "pressed and disabled", "Close", { 10, 10, 60, 30 }, ODS_SELECTED | ODS_DISABLED },
-    { "focused", "Close", { 10, 10, 60, 30 }, ODS_FOCUS },
-    { "narrower than its text", "Close", { 30, 10, 44, 30 }, 0 },
-    { "tall", "Close", { 10, 5, 60, 45 }, 0 },
-    { "with a line break", "Cl\r\nose", { 10, 5, 60, 45 }, 0 },
-    { "with no text", "", { 10, 10, 60, 30 }, 0 },
-};
-
-TEST(CloseButtonDrawing, MatchesThePlainFrameAndCentredTextInEveryState)
+// Each case needs one of the format's flags or of the states: a narrow rectangle shows the text
+// unclipped, a tall one centres it down, the states pick the frame's colours and the text's, and the
+// text is read into 50 characters with the terminator, so a longer one shows its first 49 (the 50th
+// is wide, so its presence would show).
+TEST(CloseButtonDrawing, DrawsTheFrameAndTheTextCentredInItsColourInEveryState)
 {
-    for (const DrawCase& c : DrawCases) {
+    std::string sixty;
+    for (int i = 0; i < 60; ++i)
+        sixty += (char)('A' + i % 26);
+    sixty[49] = 'W';
+    const DrawCase cases[] = {
+        { "idle", "Close", { 10, 10, 60, 30 }, 0, "Close" },
+        { "at the origin", "Close", { 0, 0, 50, 20 }, 0, "Close" },
+        { "pressed", "Close", { 10, 10, 60, 30 }, ODS_SELECTED, "Close" },
+        { "disabled", "Close", { 10, 10, 60, 30 }, ODS_DISABLED, "Close" },
+        { "pressed and disabled", "Close", { 10, 10, 60, 30 }, ODS_SELECTED | ODS_DISABLED, "Close" },
+        { "focused: no focus rectangle", "Close", { 10, 10, 60, 30 }, ODS_FOCUS, "Close" },
+        { "narrower than its text", "Close", { 30, 10, 44, 30 }, 0, "Close" },
+        { "tall", "Close", { 10, 5, 60, 45 }, 0, "Close" },
+        { "with no text", "", { 10, 10, 60, 30 }, 0, "" },
+        { "sixty characters", sixty, { 20, 5, 480, 25 }, 0, sixty.substr(0, 49) },
+    };
+    for (const DrawCase& c : cases) {
         SCOPED_TRACE(c.name);
-        TextHolder holder(c.text);
+        TextHolder holder(c.text.c_str());
         ASSERT_NE(nullptr, holder.Window());
-        OffscreenCanvas got(80, 50, Blank), want(80, 50, Blank);
+        OffscreenCanvas got(c.rect.right + 20, c.rect.bottom + 20, Blank);
         PrepareDc(got.Dc());
-        PrepareDc(want.Dc());
         Brush face(Face);
         DRAWITEMSTRUCT draw = ButtonDraw(got.Dc(), holder.Window(), c.rect, c.state);
         DrawCloseButton(&draw, face.Handle());
-        ReferenceFrame(want.Dc(), c.rect, Face, (c.state & ODS_SELECTED) != 0);
-        ReferenceText(want.Dc(), c.rect, c.text, (c.state & ODS_DISABLED) ? TextGrey : TextBlue);
-        EXPECT_EQ("", Differences(got, want));
+        EXPECT_EQ("", ButtonDifferences(got, Blank, c.rect, Face, (c.state & ODS_SELECTED) != 0, c.shown,
+                                        (c.state & ODS_DISABLED) ? TextGrey : TextBlue));
     }
 }
 
-// The same, without a reference: the ink is in the text colour and sits in the middle of the face.
-TEST(CloseButtonDrawing, TextIsDarkBlueAndCentredOnTheFace)
+// A line break in the text does not make a second line: the ink is one line high, centred down.
+TEST(CloseButtonDrawing, ALineBreakStaysOnOneLine)
 {
-    TextHolder holder("Close");
-    const RECT r = { 10, 10, 60, 30 };
-    OffscreenCanvas canvas(80, 50, Blank);
+    TextHolder holder("Cl\r\nose");
+    const RECT r = { 10, 5, 60, 45 };
+    OffscreenCanvas canvas(80, 60, Blank);
     PrepareDc(canvas.Dc());
     Brush face(Face);
     DRAWITEMSTRUCT draw = ButtonDraw(canvas.Dc(), holder.Window(), r, 0);
     DrawCloseButton(&draw, face.Handle());
     const RECT inside = { r.left + 2, r.top + 2, r.right - 2, r.bottom - 2 };
-    EXPECT_GT(CountColour(canvas, inside, TextBlue), 10);
-    EXPECT_EQ(0, CountColour(canvas, inside, TextGrey));
-    EXPECT_EQ(0, CountColour(canvas, inside, DcBack)) << "the text must be drawn without a background";
     RECT ink = InkBox(canvas, inside, Face);
     ASSERT_LT(ink.left, ink.right) << "no text drawn";
-    EXPECT_LE(std::abs((ink.left - inside.left) - (inside.right - ink.right)), 1) << "not centred across";
-    EXPECT_LE(std::abs((ink.top - inside.top) - (inside.bottom - ink.bottom)), 3) << "not centred down";
-}
-
-TEST(CloseButtonDrawing, DisabledTextIsGreyAndNoneIsBlue)
-{
-    TextHolder holder("Close");
-    const RECT r = { 10, 10, 60, 30 };
-    for (UINT state : { (UINT)ODS_DISABLED, (UINT)(ODS_DISABLED | ODS_SELECTED) }) {
-        OffscreenCanvas canvas(80, 50, Blank);
-        PrepareDc(canvas.Dc());
-        Brush face(Face);
-        DRAWITEMSTRUCT draw = ButtonDraw(canvas.Dc(), holder.Window(), r, state);
-        DrawCloseButton(&draw, face.Handle());
-        const RECT inside = { r.left + 2, r.top + 2, r.right - 2, r.bottom - 2 };
-        EXPECT_GT(CountColour(canvas, inside, TextGrey), 10) << state;
-        const RECT all = { 0, 0, 80, 50 };
-        EXPECT_EQ(0, CountColour(canvas, all, TextBlue)) << state;
-    }
+    const int lineTop = CentredTextOrigin(r, "Close").y, lineHeight = GuiFontExtent("Close").cy;
+    EXPECT_GE(ink.top, lineTop - 1) << "not centred down";
+    EXPECT_LE(ink.bottom, lineTop + 1 + lineHeight) << "more than one line, or not centred down";
+    EXPECT_GT(CountColour(canvas, inside, TextBlue), 10);
 }
 
 TEST(CloseButtonDrawing, PressingSwapsTheFrameButLeavesTheTextWhereItWas)
@@ -372,29 +336,6 @@ TEST(CloseButtonDrawing, PressingSwapsTheFrameButLeavesTheTextWhereItWas)
         }
     }
     EXPECT_GT(ink, 10);
-}
-
-// The text is read into 50 characters with the terminator, so a longer text shows its first 49.
-TEST(CloseButtonDrawing, DrawsAtMostTheFirst49CharactersOfTheButtonsText)
-{
-    std::string text;
-    for (int i = 0; i < 60; ++i)
-        text += (char)('A' + i % 26);
-    text[49] = 'W'; // the 50th character: wide, so its absence shows
-    TextHolder holder(text.c_str());
-    const RECT r = { 20, 5, 480, 25 };
-    OffscreenCanvas got(500, 30, Blank), first49(500, 30, Blank), first50(500, 30, Blank);
-    for (const OffscreenCanvas* canvas : { &got, &first49, &first50 })
-        PrepareDc(canvas->Dc());
-    Brush face(Face);
-    DRAWITEMSTRUCT draw = ButtonDraw(got.Dc(), holder.Window(), r, 0);
-    DrawCloseButton(&draw, face.Handle());
-    ReferenceFrame(first49.Dc(), r, Face, false);
-    ReferenceText(first49.Dc(), r, text.substr(0, 49).c_str(), TextBlue);
-    ReferenceFrame(first50.Dc(), r, Face, false);
-    ReferenceText(first50.Dc(), r, text.substr(0, 50).c_str(), TextBlue);
-    ASSERT_NE("", Differences(first49, first50)) << "the reference cannot tell 49 from 50 characters";
-    EXPECT_EQ("", Differences(got, first49));
 }
 
 TEST(CloseButtonDrawing, GivesTheDcBackItsTextColourBackgroundModeAndObjects)
@@ -561,30 +502,15 @@ TEST_F(CloseButtonWindow, SitsFivePixelsInFromTheBottomRightAtEveryRealSize)
     }
 }
 
-// The button paints itself through the window's WM_DRAWITEM: the skin's white face, the dark right
-// and bottom edges and the blue text, into a canvas of the button's size.
+// The button paints itself through the window's WM_DRAWITEM, into a canvas of the button's size:
+// the skin's white face, the frame and "Close" centred in blue, in the font the button holds.
 TEST_F(CloseButtonWindow, PaintsItselfInTheSkinsBackgroundThroughTheWindow)
 {
-    ASSERT_EQ(RGB(255, 255, 255), TheLook().colours.background) << "the test skin's background is white";
+    const COLORREF white = RGB(255, 255, 255);
+    ASSERT_EQ(white, TheLook().colours.background) << "the test skin's background is white";
     OffscreenCanvas canvas(50, 20, Blank);
     SendMessageA(button, WM_PRINTCLIENT, (WPARAM)canvas.Dc(), PRF_CLIENT);
-    EXPECT_EQ(RGB(255, 255, 255), canvas.At(4, 10)) << "face";
-    EXPECT_EQ(RGB(255, 255, 255), canvas.At(45, 4)) << "face";
-    EXPECT_EQ(Light, canvas.At(25, 0));
-    EXPECT_EQ(Light, canvas.At(0, 10));
-    EXPECT_EQ(Dark, canvas.At(25, 19));
-    EXPECT_EQ(Dark, canvas.At(49, 10));
-    const RECT inside = { 2, 2, 48, 18 };
-    EXPECT_GT(CountColour(canvas, inside, TextBlue), 10) << "no text in the button's font and colour";
-    EXPECT_EQ(0, CountColour(canvas, inside, Blank));
-
-    // The whole of it is what DrawCloseButton draws with a white face and the button's own font.
-    OffscreenCanvas want(50, 20, Blank);
-    SelectObject(want.Dc(), GetStockObject(DEFAULT_GUI_FONT));
-    Brush white(RGB(255, 255, 255));
-    DRAWITEMSTRUCT draw = ButtonDraw(want.Dc(), button, RECT{ 0, 0, 50, 20 }, 0);
-    DrawCloseButton(&draw, white.Handle());
-    EXPECT_EQ("", Differences(canvas, want));
+    EXPECT_EQ("", ButtonDifferences(canvas, Blank, RECT{ 0, 0, 50, 20 }, white, false, "Close", TextBlue));
 }
 
 TEST_F(CloseButtonWindow, TheWindowDrawsOnlyItsCloseButtonItem)
@@ -600,22 +526,10 @@ TEST_F(CloseButtonWindow, TheWindowDrawsOnlyItsCloseButtonItem)
     EXPECT_EQ(Dark, canvas.At(Inset.right - 1, 20));
 }
 
-TEST_F(CloseButtonWindow, ARealClickOnTheButtonHidesTheWindowAndEndsTheLoopWithZero)
-{
-    Pump pump;
-    MouseTo(BesideTheButton());
-    pump.For(100);
-    ASSERT_FALSE(pump.quit);
-    MouseTo(ButtonCentre(), MOUSEEVENTF_LEFTDOWN);
-    MouseTo(ButtonCentre(), MOUSEEVENTF_LEFTUP);
-    EXPECT_TRUE(pump.Until([&] { return pump.quit; }, 5000)) << "no WM_QUIT after the click";
-    EXPECT_EQ(0, pump.quitCode);
-    EXPECT_FALSE(IsWindowVisible(window));
-}
-
-// While the real button is held down it is pushed and paints pressed; dragging off and letting go
-// elsewhere cancels the click.
-TEST_F(CloseButtonWindow, HeldDownItPaintsPressedAndReleasedElsewhereItDoesNotClose)
+// Held down, the real button is pushed and paints itself pressed, and the window stays; let go on
+// it, the click closes the window at once. (Where a press moved off the button ends is the platform
+// button's own affair: it sends its command only for a click.)
+TEST_F(CloseButtonWindow, ARealPressPaintsItPressedAndTheClickHidesTheWindowAndEndsTheLoopWithZero)
 {
     std::vector<UINT> drawnStates;
     MessageSpy spy(window, [&](UINT message, WPARAM, LPARAM lParam) {
@@ -633,44 +547,17 @@ TEST_F(CloseButtonWindow, HeldDownItPaintsPressedAndReleasedElsewhereItDoesNotCl
     for (UINT state : drawnStates)
         paintedPressed = paintedPressed || (state & ODS_SELECTED);
     EXPECT_TRUE(paintedPressed) << "the pushed button did not repaint itself pressed";
-
     OffscreenCanvas pressed(50, 20, Blank);
     SendMessageA(button, WM_PRINTCLIENT, (WPARAM)pressed.Dc(), PRF_CLIENT);
-    for (int x = 3; x < 47; x += 4) {
-        EXPECT_EQ(Dark, pressed.At(x, 0)) << x;
-        EXPECT_EQ(Light, pressed.At(x, 19)) << x;
-    }
-    EXPECT_EQ(Dark, pressed.At(0, 10));
-    EXPECT_EQ(Light, pressed.At(49, 10));
-    EXPECT_GT(CountColour(pressed, RECT{ 2, 2, 48, 18 }, TextBlue), 10);
-
-    // Off the button, still held: no longer pushed; let go there: no click.
-    MouseTo(BesideTheButton());
-    EXPECT_TRUE(pump.Until([&] { return !Pushed(); }, 5000)) << "moving off did not release the button's push";
-    MouseTo(BesideTheButton(), MOUSEEVENTF_LEFTUP);
-    pump.For(300);
-    EXPECT_FALSE(pump.quit) << "a release away from the button closed the window";
+    EXPECT_EQ("", ButtonDifferences(pressed, Blank, RECT{ 0, 0, 50, 20 }, RGB(255, 255, 255), true, "Close",
+                                    TextBlue));
+    EXPECT_FALSE(pump.quit) << "the press alone closed the window";
     EXPECT_TRUE(IsWindowVisible(window));
-    OffscreenCanvas idle(50, 20, Blank);
-    SendMessageA(button, WM_PRINTCLIENT, (WPARAM)idle.Dc(), PRF_CLIENT);
-    EXPECT_EQ(Dark, idle.At(25, 19));
-    EXPECT_EQ(Dark, idle.At(49, 10));
-}
 
-// A click made of a press elsewhere and a release on the button is no click either.
-TEST_F(CloseButtonWindow, APressElsewhereReleasedOnTheButtonDoesNotClose)
-{
-    Pump pump;
-    MouseTo(BesideTheButton());
-    pump.For(100);
-    MouseTo(BesideTheButton(), MOUSEEVENTF_LEFTDOWN);
-    pump.For(100);
-    MouseTo(ButtonCentre());
-    pump.For(100);
     MouseTo(ButtonCentre(), MOUSEEVENTF_LEFTUP);
-    pump.For(300);
-    EXPECT_FALSE(pump.quit);
-    EXPECT_TRUE(IsWindowVisible(window));
+    EXPECT_TRUE(pump.Until([&] { return pump.quit; }, 5000)) << "no WM_QUIT after the click";
+    EXPECT_EQ(0, pump.quitCode);
+    EXPECT_FALSE(IsWindowVisible(window));
 }
 
 } // namespace

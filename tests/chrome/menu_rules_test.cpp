@@ -6,64 +6,51 @@
 
 namespace {
 
-TEST(MenuRulesItemSize, WidthIsTheTextPlusTheIconColumnAndIndent)
+// The width is the text's plus 22; the height the taller of the text and the 13-pixel icon, plus 4.
+TEST(MenuRulesItemSize, GrowsWithTheTextAndNeverBelowTheIcon)
 {
-    for (int width : { 0, 1, 57, 300 }) {
-        EXPECT_EQ(width + 22, MenuItemSizeFor(width, 13).width) << width;
-        EXPECT_EQ(width + 22, MenuItemSizeFor(width, 16).width) << width;
+    const struct {
+        int textWidth, textHeight, width, height;
+    } cases[] = {
+        { 0, 13, 22, 17 },     { 1, 13, 23, 17 },     { 57, 16, 79, 20 },   { 300, 13, 322, 17 },
+        { 40, 10, 62, 17 },    { 40, 0, 62, 17 },     { 40, 12, 62, 17 },   { 40, 14, 62, 18 },
+        { 40, 32, 62, 36 },    { 0, 40, 22, 44 },     { 1000, 1, 1022, 17 },
+    };
+    for (const auto& c : cases) {
+        MenuItemSize size = MenuItemSizeFor(c.textWidth, c.textHeight);
+        EXPECT_EQ(c.width, size.width) << "text " << c.textWidth << " x " << c.textHeight;
+        EXPECT_EQ(c.height, size.height) << "text " << c.textWidth << " x " << c.textHeight;
     }
 }
 
-TEST(MenuRulesItemSize, HeightIsTheTallerOfTextAndIconPlusFour)
+// The text's top is the item's top plus half the spare rows, the division truncated toward zero.
+TEST(MenuRulesTextTop, CentresTheTextTruncatingTowardZero)
 {
-    // The icon's 13 pixels set the floor; taller text grows the item.
-    EXPECT_EQ(17, MenuItemSizeFor(40, 10).height);
-    EXPECT_EQ(17, MenuItemSizeFor(40, 13).height);
-    EXPECT_EQ(20, MenuItemSizeFor(40, 16).height);
-    EXPECT_EQ(17, MenuItemSizeFor(40, 0).height);
-    EXPECT_EQ(17, MenuItemSizeFor(40, 12).height);
-    EXPECT_EQ(18, MenuItemSizeFor(40, 14).height);
-    EXPECT_EQ(36, MenuItemSizeFor(40, 32).height);
-}
-
-TEST(MenuRulesItemSize, HeightAndWidthDoNotMix)
-{
-    EXPECT_EQ(22, MenuItemSizeFor(0, 40).width);
-    EXPECT_EQ(44, MenuItemSizeFor(0, 40).height);
-    EXPECT_EQ(1022, MenuItemSizeFor(1000, 1).width);
-    EXPECT_EQ(17, MenuItemSizeFor(1000, 1).height);
-}
-
-TEST(MenuRulesTextTop, CentresTheTextInTheMeasuredItemHeights)
-{
-    EXPECT_EQ(3, MenuTextTop(0, 17, 10));
-    EXPECT_EQ(2, MenuTextTop(0, 17, 13));
-    EXPECT_EQ(2, MenuTextTop(0, 20, 16));
-    // The item's own top carries over, wherever the item sits.
-    EXPECT_EQ(103, MenuTextTop(100, 117, 10));
-    EXPECT_EQ(36, MenuTextTop(34, 51, 13));
-    EXPECT_EQ(-15, MenuTextTop(-17, 3, 16));
-}
-
-TEST(MenuRulesTextTop, OddSpareRowsGoBelowTheText)
-{
-    EXPECT_EQ(3, MenuTextTop(0, 20, 13));   // 7 spare: 3 above, 4 below
-    EXPECT_EQ(52, MenuTextTop(50, 68, 13)); // 5 spare: 2 above, 3 below
-    EXPECT_EQ(0, MenuTextTop(0, 17, 16));   // 1 spare: none above
-    EXPECT_EQ(8, MenuTextTop(0, 17, 0));    // no text measured yet
-}
-
-TEST(MenuRulesTextTop, TextTallerThanTheItemRisesTowardZeroNotFloor)
-{
-    // The spare space is negative: the division truncates toward zero, so an odd shortfall puts
-    // the text one pixel lower than rounding down would.
-    EXPECT_EQ(-1, MenuTextTop(0, 10, 13));   // -3 / 2 == -1
-    EXPECT_EQ(9, MenuTextTop(10, 20, 13));   // same item moved down
-    EXPECT_EQ(-2, MenuTextTop(0, 10, 14));   // -4 / 2 == -2, no rounding involved
-    EXPECT_EQ(2, MenuTextTop(5, 15, 17));    // -7 / 2 == -3
-    EXPECT_EQ(0, MenuTextTop(0, 16, 17));    // -1 / 2 == 0
-    EXPECT_EQ(-22, MenuTextTop(-20, -5, 20)); // -5 / 2 == -2, both edges above zero
-    EXPECT_EQ(-1, MenuTextTop(0, 0, 3));      // an empty item
+    const struct {
+        const char* why;
+        int top, bottom, textHeight, textTop;
+    } cases[] = {
+        { "the measured item heights", 0, 17, 10, 3 },
+        { "the measured item heights", 0, 17, 13, 2 },
+        { "the measured item heights", 0, 20, 16, 2 },
+        { "the item's top carries over", 100, 117, 10, 103 },
+        { "the item's top carries over", 34, 51, 13, 36 },
+        { "the item's top carries over", -17, 3, 16, -15 },
+        { "7 spare rows: 3 above, 4 below", 0, 20, 13, 3 },
+        { "5 spare rows: 2 above, 3 below", 50, 68, 13, 52 },
+        { "1 spare row: none above", 0, 17, 16, 0 },
+        { "no text measured yet", 0, 17, 0, 8 },
+        { "-3 / 2 is -1, not -2", 0, 10, 13, -1 },
+        { "-3 / 2 is -1, the item moved down", 10, 20, 13, 9 },
+        { "-4 / 2 is -2", 0, 10, 14, -2 },
+        { "-7 / 2 is -3", 5, 15, 17, 2 },
+        { "-1 / 2 is 0", 0, 16, 17, 0 },
+        { "-5 / 2 is -2, both edges above zero", -20, -5, 20, -22 },
+        { "an empty item", 0, 0, 3, -1 },
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(c.textTop, MenuTextTop(c.top, c.bottom, c.textHeight))
+            << c.why << ": item " << c.top << ".." << c.bottom << ", text height " << c.textHeight;
 }
 
 } // namespace

@@ -6,7 +6,6 @@
 #include <windows.h>
 #include <commctrl.h>
 
-#include <stdio.h>
 #include <string.h>
 
 #include <memory>
@@ -33,25 +32,6 @@ const COLORREF DcText = RGB(120, 30, 140);   // the DC's own colours when an ite
 const COLORREF DcBack = RGB(250, 230, 90);
 const COLORREF Unused = RGB(0, 160, 0);      // the test icon outside its top-left 13 by 13
 
-// The colours are read once per run, so whether a call is the first of the process decides what
-// it must read. Every call of this program goes through these helpers, so they know.
-bool menuDrawCalled = false;
-bool frameDrawn = false;
-
-void Draw(HWND window, const DRAWITEMSTRUCT& draw)
-{
-    menuDrawCalled = true;
-    if (draw.CtlType == ODT_MENU)
-        frameDrawn = true;
-    DrawMenuItem(window, &draw);
-}
-
-void Frame(HDC dc, const RECT& r, int style)
-{
-    frameDrawn = true;
-    DrawFrame3D(dc, r, style);
-}
-
 // An item's data as a menu would hold it: its text and icon; the screen readers' part stays empty.
 MenuItemData Item(const char* text, HBITMAP bitmap)
 {
@@ -73,6 +53,12 @@ DRAWITEMSTRUCT ItemDraw(HDC dc, const RECT& rect, const MenuItemData* data, UINT
     draw.rcItem = rect;
     draw.itemData = (ULONG_PTR)data;
     return draw;
+}
+
+// DrawMenuItem with a draw record made on the spot.
+void Draw(HWND window, const DRAWITEMSTRUCT& draw)
+{
+    DrawMenuItem(window, &draw);
 }
 
 // The test icon: 16 by 16, of which only the top-left 13 by 13 may show. Every pixel there has its
@@ -298,7 +284,7 @@ LRESULT CALLBACK OwnerProcedure(HWND window, UINT message, WPARAM wParam, LPARAM
     }
     case WM_DRAWITEM: {
         const DRAWITEMSTRUCT* draw = (const DRAWITEMSTRUCT*)lParam;
-        Draw(window, *draw);
+        DrawMenuItem(window, draw);
         ownerLog.drawn.push_back(*draw);
         if (draw->CtlType == ODT_MENU && (draw->itemState & ODS_SELECTED))
             InterlockedIncrement(&ownerLog.selectedDraws);
@@ -561,9 +547,8 @@ struct PopupMenuDraw : ::testing::Test {
         }
     }
 
-    // Everything from the item's left + 17 rightwards, inside the item and around it, matches the
-    // text as drawn here by hand: opaque in back from left + 17, starting at left + 22 and at the
-    // top the measured text height centres it at.
+    // Everything from the item's left + 17 rightwards, inside the item and around it, is the text
+    // area as it should be (see Reference).
     void ExpectTextArea(const OffscreenCanvas& canvas, const char* text, COLORREF ink, COLORREF back,
                         const char* what)
     {
@@ -600,16 +585,20 @@ struct PopupMenuDraw : ::testing::Test {
         EXPECT_GE(leftmost, item.left + 22) << what;
     }
 
+    // The text area as it should be, moved by dx and dy: filled in back from the item's
+    // left + 17 to its right, and the text in ink from left + 22, at the top that the measured text
+    // height centres it at. Only the glyphs' shapes come from the font, drawn plainly.
     bool Reference(OffscreenCanvas& canvas, const char* text, COLORREF ink, COLORREF back, int dx, int dy)
     {
+        RECT area = { item.left + 17, item.top, item.right, item.bottom };
+        HBRUSH brush = CreateSolidBrush(back);
+        FillRect(canvas.Dc(), &area, brush);
+        DeleteObject(brush);
         PrepareMenuDc(canvas.Dc());
+        SetBkMode(canvas.Dc(), TRANSPARENT);
         SetTextColor(canvas.Dc(), ink);
-        SetBkColor(canvas.Dc(), back);
-        RECT area = item;
-        area.left += 17;
         int top = item.top + (item.bottom - item.top - textHeight) / 2;
-        return ExtTextOutA(canvas.Dc(), item.left + 22 + dx, top + dy, ETO_OPAQUE, &area, text, lstrlenA(text),
-                           nullptr) != FALSE;
+        return TextOutA(canvas.Dc(), item.left + 22 + dx, top + dy, text, lstrlenA(text)) != FALSE;
     }
 };
 
@@ -761,6 +750,39 @@ TEST_F(PopupMenuDraw, ItemsOfOtherControlsDrawNothing)
 
 // ---- Reading the system colours once
 
+// The menus read their colours once per process, so what the first drawing reads can only be seen
+// in a process that has drawn nothing yet. A test of it runs again, alone, in a fresh copy of this
+// program, which the variable tells to make the checks; here it takes that run's verdict.
+const char FreshProcessVariable[] = "POPUP_MENU_TEST_FRESH_PROCESS";
+
+bool InFreshProcess()
+{
+    char flag[4];
+    if (GetEnvironmentVariableA(FreshProcessVariable, flag, sizeof flag) > 0)
+        return true;
+    const ::testing::TestInfo* test = ::testing::UnitTest::GetInstance()->current_test_info();
+    char program[MAX_PATH] = "";
+    GetModuleFileNameA(nullptr, program, sizeof program);
+    std::string line = std::string("\"") + program + "\" --gtest_filter=" + test->test_suite_name() + "." + test->name();
+    SetEnvironmentVariableA(FreshProcessVariable, "1");
+    ChildProcess child;
+    bool started = StartWithOutput(line, nullptr, &child);
+    SetEnvironmentVariableA(FreshProcessVariable, nullptr);
+    EXPECT_TRUE(started) << line;
+    if (!started)
+        return false;
+    // All its output, until it ends.
+    std::string output;
+    ReadOutputUntil(&child, "\x01", &output, 60000);
+    DWORD code = 1;
+    if (WaitForSingleObject(child.process.hProcess, 10000) == WAIT_OBJECT_0)
+        GetExitCodeProcess(child.process.hProcess, &code);
+    EndChild(&child);
+    EXPECT_NE(std::string::npos, output.find("[  PASSED  ] 1 test.")) << output;
+    EXPECT_EQ(0u, code) << output;
+    return false;
+}
+
 struct PopupMenuColours : PopupMenuDraw {
     void SetUp() override
     {
@@ -777,18 +799,13 @@ struct PopupMenuColours : PopupMenuDraw {
 
 TEST_F(PopupMenuColours, HighlightColoursAreReadOnTheFirstDrawWhateverItsItemAndNeverAgain)
 {
-    bool first = !menuDrawCalled;
+    if (!InFreshProcess())
+        return;
     OffscreenCanvas canvas(170, 36, Fill);
     PrepareMenuDc(canvas.Dc());
     Draw(nullptr, ItemDraw(canvas.Dc(), item, nullptr, ODS_SELECTED, ODA_DRAWENTIRE, ODT_BUTTON));
-    if (first) {
-        EXPECT_GE(sysColours.requests[COLOR_HIGHLIGHT], 1) << "a button's item is the first and reads the colours";
-        EXPECT_GE(sysColours.requests[COLOR_HIGHLIGHTTEXT], 1) << "a button's item is the first and reads the colours";
-    } else {
-        printf("An earlier test drew first: only the reading never repeating is checked.\n");
-        EXPECT_EQ(0, sysColours.requests[COLOR_HIGHLIGHT]);
-        EXPECT_EQ(0, sysColours.requests[COLOR_HIGHLIGHTTEXT]);
-    }
+    EXPECT_GE(sysColours.requests[COLOR_HIGHLIGHT], 1) << "a button's item is the first and reads the colours";
+    EXPECT_GE(sysColours.requests[COLOR_HIGHLIGHTTEXT], 1) << "a button's item is the first and reads the colours";
     EXPECT_EQ(Fill, canvas.At(item.left + 17, item.top)) << "a button's item must draw nothing";
 
     // From now on the system answers other colours, which the menus must not see.
@@ -808,24 +825,21 @@ TEST_F(PopupMenuColours, HighlightColoursAreReadOnTheFirstDrawWhateverItsItemAnd
 
 TEST_F(PopupMenuColours, FrameColoursAreReadOnTheFirstFrameAndNeverAgain)
 {
-    bool first = !frameDrawn;
+    if (!InFreshProcess())
+        return;
     const RECT box = { 3, 4, 19, 20 };
     OffscreenCanvas canvas(24, 24, Fill);
-    Frame(canvas.Dc(), box, FrameFlat);
+    DrawFrame3D(canvas.Dc(), box, FrameFlat);
     const int indices[] = { COLOR_BTNHIGHLIGHT, COLOR_BTNSHADOW, COLOR_MENU };
-    for (int index : indices) {
-        if (first)
-            EXPECT_GE(sysColours.requests[index], 1) << "colour " << index << " on the first frame";
-        else
-            EXPECT_EQ(0, sysColours.requests[index]) << "colour " << index << " read again";
-    }
+    for (int index : indices)
+        EXPECT_GE(sysColours.requests[index], 1) << "colour " << index << " on the first frame";
 
     sysColours.Forget();
     for (int index : indices)
         sysColours.changed[index] = true;
     for (int style : { FrameSunken, FrameRaised, FrameFlat }) {
         OffscreenCanvas later(24, 24, Fill);
-        Frame(later.Dc(), box, style);
+        DrawFrame3D(later.Dc(), box, style);
         COLORREF lit = style == FrameSunken ? colours.shadow : style == FrameRaised ? colours.light : colours.menu;
         COLORREF shaded = style == FrameSunken ? colours.light : style == FrameRaised ? colours.shadow : colours.menu;
         PixelCheck check("a frame drawn after the system's colours changed");
@@ -854,7 +868,7 @@ struct PopupMenuFrame : PopupMenuDraw {
     {
         OffscreenCanvas canvas(40, 40, Fill);
         HGDIOBJ pen = GetCurrentObject(canvas.Dc(), OBJ_PEN);
-        Frame(canvas.Dc(), box, style);
+        DrawFrame3D(canvas.Dc(), box, style);
         EXPECT_EQ(pen, GetCurrentObject(canvas.Dc(), OBJ_PEN)) << what << ": the DC's pen";
         PixelCheck check(what);
         for (int y = 0; y < 40; ++y)
@@ -865,23 +879,26 @@ struct PopupMenuFrame : PopupMenuDraw {
     }
 };
 
-TEST_F(PopupMenuFrame, RaisedIsLitTopAndLeftAndShadedRightAndBottom)
+// Raised is lit on the top and left and shaded on the right and bottom, sunken the other way round,
+// flat all in the menu colour; each at the icon's square and at boxes of other shapes.
+TEST_F(PopupMenuFrame, EachStyleDrawsItsEdgesInItsColours)
 {
-    ExpectFrame(FrameRaised, RECT{ 0, 0, 16, 16 }, colours.light, colours.shadow, "the icon's square");
-    ExpectFrame(FrameRaised, RECT{ 5, 7, 30, 19 }, colours.light, colours.shadow, "a wide box");
-    ExpectFrame(FrameRaised, RECT{ 12, 3, 15, 35 }, colours.light, colours.shadow, "a tall box");
-}
-
-TEST_F(PopupMenuFrame, SunkenSwapsTheRaisedColours)
-{
-    ExpectFrame(FrameSunken, RECT{ 0, 0, 16, 16 }, colours.shadow, colours.light, "the icon's square");
-    ExpectFrame(FrameSunken, RECT{ 5, 7, 30, 19 }, colours.shadow, colours.light, "a wide box");
-}
-
-TEST_F(PopupMenuFrame, FlatIsAllMenuColour)
-{
-    ExpectFrame(FrameFlat, RECT{ 0, 0, 16, 16 }, colours.menu, colours.menu, "the icon's square");
-    ExpectFrame(FrameFlat, RECT{ 12, 3, 15, 35 }, colours.menu, colours.menu, "a tall box");
+    const struct {
+        const char* what;
+        int style;
+        RECT box;
+        COLORREF first, second;
+    } cases[] = {
+        { "raised, the icon's square", FrameRaised, { 0, 0, 16, 16 }, colours.light, colours.shadow },
+        { "raised, a wide box", FrameRaised, { 5, 7, 30, 19 }, colours.light, colours.shadow },
+        { "raised, a tall box", FrameRaised, { 12, 3, 15, 35 }, colours.light, colours.shadow },
+        { "sunken, the icon's square", FrameSunken, { 0, 0, 16, 16 }, colours.shadow, colours.light },
+        { "sunken, a wide box", FrameSunken, { 5, 7, 30, 19 }, colours.shadow, colours.light },
+        { "flat, the icon's square", FrameFlat, { 0, 0, 16, 16 }, colours.menu, colours.menu },
+        { "flat, a tall box", FrameFlat, { 12, 3, 15, 35 }, colours.menu, colours.menu },
+    };
+    for (const auto& c : cases)
+        ExpectFrame(c.style, c.box, c.first, c.second, c.what);
 }
 
 TEST_F(PopupMenuFrame, FlatCoversRaisedAndSunkenExactly)
@@ -889,8 +906,8 @@ TEST_F(PopupMenuFrame, FlatCoversRaisedAndSunkenExactly)
     for (int style : { FrameRaised, FrameSunken }) {
         OffscreenCanvas canvas(40, 40, Fill);
         RECT box = { 9, 2, 25, 18 };
-        Frame(canvas.Dc(), box, style);
-        Frame(canvas.Dc(), box, FrameFlat);
+        DrawFrame3D(canvas.Dc(), box, style);
+        DrawFrame3D(canvas.Dc(), box, FrameFlat);
         PixelCheck check(style == FrameRaised ? "raised, then flat" : "sunken, then flat");
         for (int y = 0; y < 40; ++y)
             for (int x = 0; x < 40; ++x) {

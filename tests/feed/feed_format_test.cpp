@@ -12,27 +12,33 @@
 
 namespace {
 
-TEST(ParseDecimal, FollowsTheStringToIntegerRules)
+// The string-to-integer rules: leading blanks and one sign, digits up to the first other character,
+// and a value past the int range saturated rather than overflowed.
+TEST(ParseDecimal, FollowsTheStringToIntegerRulesAndSaturates)
 {
-    EXPECT_EQ(0, ParseDecimal(""));
-    EXPECT_EQ(0, ParseDecimal("abc"));
-    EXPECT_EQ(12, ParseDecimal("12abc"));
-    EXPECT_EQ(-7, ParseDecimal("  \t-7"));
-    EXPECT_EQ(5, ParseDecimal("+5"));
-    EXPECT_EQ(0, ParseDecimal("- 5"));
-    EXPECT_EQ(0, ParseDecimal("+-5"));
-    EXPECT_EQ(1, ParseDecimal("1.9"));
-    EXPECT_EQ(840, ParseDecimal("000840"));
-    EXPECT_EQ(INT_MAX, ParseDecimal("2147483647"));
-    EXPECT_EQ(INT_MIN, ParseDecimal("-2147483648"));
-}
-
-TEST(ParseDecimal, SaturatesInsteadOfOverflowing)
-{
-    EXPECT_EQ(INT_MAX, ParseDecimal("2147483648"));
-    EXPECT_EQ(INT_MAX, ParseDecimal(std::string(300, '9').c_str()));
-    EXPECT_EQ(INT_MIN, ParseDecimal("-2147483649"));
-    EXPECT_EQ(INT_MIN, ParseDecimal(("-" + std::string(300, '9')).c_str()));
+    const std::string manyNines(300, '9');
+    const struct {
+        std::string text;
+        int value;
+    } cases[] = {
+        { "", 0 },
+        { "abc", 0 },
+        { "12abc", 12 },
+        { "  \t-7", -7 },
+        { "+5", 5 },
+        { "- 5", 0 },
+        { "+-5", 0 },
+        { "1.9", 1 },
+        { "000840", 840 },
+        { "2147483647", INT_MAX },
+        { "-2147483648", INT_MIN },
+        { "2147483648", INT_MAX },
+        { manyNines, INT_MAX },
+        { "-2147483649", INT_MIN },
+        { "-" + manyNines, INT_MIN },
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(c.value, ParseDecimal(c.text.c_str())) << '"' << c.text << '"';
 }
 
 TEST(IsNoDataHeader, ComparesTheFirstTenCharactersWithoutCase)

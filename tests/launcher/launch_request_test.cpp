@@ -34,68 +34,59 @@ bool ViewerReadsBack(const std::string& host, const std::string& id, const std::
     return host == args.ServerHost && id == args.AccountId && key == args.AccountKey;
 }
 
-void ExpectRefused(const Built& built, LaunchFault fault, LaunchField field)
+// Joined with the viewer's separators when the viewer would read each field back unchanged;
+// otherwise refused, naming the first field at fault and why, with no argument at all.
+TEST(LaunchRequest, JoinsWhatTheViewerReadsBackAndNamesTheFirstFieldAtFault)
 {
-    EXPECT_EQ(fault, built.check.fault);
-    EXPECT_EQ(field, built.check.field);
-    EXPECT_EQ("", built.argument);
-}
-
-TEST(LaunchRequest, JoinsTheFieldsWithTheViewersSeparators)
-{
-    Built built = Build("127.0.0.80", "shop-17", "k3y");
-    EXPECT_EQ(FAULT_NONE, built.check.fault);
-    EXPECT_EQ("127.0.0.80^shop-17^k3y#", built.argument);
-
-    EXPECT_EQ("^^#", Build("", "", "").argument);           // all three may be empty
-    EXPECT_EQ("^demo^demo#", Build("", "demo", "demo").argument); // the viewer takes 127.0.0.1
-}
-
-TEST(LaunchRequest, BlanksAndTheOtherFieldsSeparatorAreCarried)
-{
-    // Only '^' ends the account id and only '#' the key, so '#' in the id and '^' in the key are text.
-    Built built = Build("10.1.2.3", " my #1 shop ", "k^ y ");
-    EXPECT_EQ(FAULT_NONE, built.check.fault);
-    EXPECT_EQ("10.1.2.3^ my #1 shop ^k^ y #", built.argument);
-    LaunchArgs args;
-    ParseLaunchArgs(built.argument.c_str(), &args);
-    EXPECT_STREQ("10.1.2.3", args.ServerHost);
-    EXPECT_STREQ(" my #1 shop ", args.AccountId);
-    EXPECT_STREQ("k^ y ", args.AccountKey);
-}
-
-TEST(LaunchRequest, RefusesTheSeparatorThatWouldEndEachField)
-{
-    ExpectRefused(Build("127.0.0.1^", "id", "key"), FAULT_SEPARATOR, FIELD_SERVER_HOST);
-    ExpectRefused(Build("", "my^shop", "key"), FAULT_SEPARATOR, FIELD_ACCOUNT_ID);
-    ExpectRefused(Build("", "^", "key"), FAULT_SEPARATOR, FIELD_ACCOUNT_ID);
-    ExpectRefused(Build("", "id", "k#y"), FAULT_SEPARATOR, FIELD_ACCOUNT_KEY);
-    ExpectRefused(Build("", "id", "#"), FAULT_SEPARATOR, FIELD_ACCOUNT_KEY);
-    // '#' cannot be in an address, so the server address is refused for that instead.
-    ExpectRefused(Build("127.0.0.1#", "id", "key"), FAULT_NOT_IPV4, FIELD_SERVER_HOST);
-}
-
-TEST(LaunchRequest, RefusesWhatTheViewerWouldCutAndKeepsWhatFits)
-{
-    // 27 characters pass the length rule (and then fail as no address); 28 are too long.
-    ExpectRefused(Build(std::string(27, '1'), "id", "key"), FAULT_NOT_IPV4, FIELD_SERVER_HOST);
-    ExpectRefused(Build(std::string(28, '1'), "id", "key"), FAULT_TOO_LONG, FIELD_SERVER_HOST);
-
     const std::string id39(39, 'i'), key11(11, 'k');
-    Built longest = Build("255.255.255.255", id39, key11);
-    EXPECT_EQ(FAULT_NONE, longest.check.fault);
-    EXPECT_EQ("255.255.255.255^" + id39 + "^" + key11 + "#", longest.argument);
-    ExpectRefused(Build("", id39 + "i", "key"), FAULT_TOO_LONG, FIELD_ACCOUNT_ID);
-    ExpectRefused(Build("", "id", key11 + "k"), FAULT_TOO_LONG, FIELD_ACCOUNT_KEY);
-    ExpectRefused(Build("", std::string(300, 'i'), "key"), FAULT_TOO_LONG, FIELD_ACCOUNT_ID);
-}
-
-TEST(LaunchRequest, NamesTheFirstFieldAtFault)
-{
-    ExpectRefused(Build("name.example", "a^b", "c#d"), FAULT_NOT_IPV4, FIELD_SERVER_HOST);
-    ExpectRefused(Build("", "a^b", "c#d"), FAULT_SEPARATOR, FIELD_ACCOUNT_ID);
-    // Within one field the separator is named before the length.
-    ExpectRefused(Build("", std::string(45, 'a') + "^", ""), FAULT_SEPARATOR, FIELD_ACCOUNT_ID);
+    const struct {
+        const char* why;
+        std::string host, id, key;
+        LaunchFault fault;
+        LaunchField field; // for a refusal
+        std::string argument;
+    } cases[] = {
+        { "the three fields", "127.0.0.80", "shop-17", "k3y", FAULT_NONE, FIELD_SERVER_HOST, "127.0.0.80^shop-17^k3y#" },
+        { "all three empty", "", "", "", FAULT_NONE, FIELD_SERVER_HOST, "^^#" },
+        { "no address: the viewer takes 127.0.0.1", "", "demo", "demo", FAULT_NONE, FIELD_SERVER_HOST, "^demo^demo#" },
+        { "blanks, '#' in the id and '^' in the key are text", "10.1.2.3", " my #1 shop ", "k^ y ", FAULT_NONE,
+          FIELD_SERVER_HOST, "10.1.2.3^ my #1 shop ^k^ y #" },
+        { "the longest fields", "255.255.255.255", id39, key11, FAULT_NONE, FIELD_SERVER_HOST,
+          "255.255.255.255^" + id39 + "^" + key11 + "#" },
+        { "'^' ends the address", "127.0.0.1^", "id", "key", FAULT_SEPARATOR, FIELD_SERVER_HOST, "" },
+        { "'^' ends the id", "", "my^shop", "key", FAULT_SEPARATOR, FIELD_ACCOUNT_ID, "" },
+        { "'^' alone", "", "^", "key", FAULT_SEPARATOR, FIELD_ACCOUNT_ID, "" },
+        { "'#' ends the key", "", "id", "k#y", FAULT_SEPARATOR, FIELD_ACCOUNT_KEY, "" },
+        { "'#' alone", "", "id", "#", FAULT_SEPARATOR, FIELD_ACCOUNT_KEY, "" },
+        { "'#' cannot be in an address", "127.0.0.1#", "id", "key", FAULT_NOT_IPV4, FIELD_SERVER_HOST, "" },
+        { "a name", "localhost", "id", "key", FAULT_NOT_IPV4, FIELD_SERVER_HOST, "" },
+        { "a leading zero", "010.0.0.1", "id", "key", FAULT_NOT_IPV4, FIELD_SERVER_HOST, "" },
+        { "27 characters pass the length rule", std::string(27, '1'), "id", "key", FAULT_NOT_IPV4,
+          FIELD_SERVER_HOST, "" },
+        { "28 characters are too long", std::string(28, '1'), "id", "key", FAULT_TOO_LONG, FIELD_SERVER_HOST, "" },
+        { "a 40-character id", "", id39 + "i", "key", FAULT_TOO_LONG, FIELD_ACCOUNT_ID, "" },
+        { "a 12-character key", "", "id", key11 + "k", FAULT_TOO_LONG, FIELD_ACCOUNT_KEY, "" },
+        { "a 300-character id", "", std::string(300, 'i'), "key", FAULT_TOO_LONG, FIELD_ACCOUNT_ID, "" },
+        { "the address first", "name.example", "a^b", "c#d", FAULT_NOT_IPV4, FIELD_SERVER_HOST, "" },
+        { "then the id", "", "a^b", "c#d", FAULT_SEPARATOR, FIELD_ACCOUNT_ID, "" },
+        { "the separator before the length", "", std::string(45, 'a') + "^", "", FAULT_SEPARATOR, FIELD_ACCOUNT_ID,
+          "" },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.why);
+        Built built = Build(c.host, c.id, c.key);
+        EXPECT_EQ(c.fault, built.check.fault);
+        EXPECT_EQ(c.argument, built.argument);
+        if (c.fault != FAULT_NONE) {
+            EXPECT_EQ(c.field, built.check.field);
+            continue;
+        }
+        LaunchArgs args;
+        ParseLaunchArgs(built.argument.c_str(), &args);
+        EXPECT_EQ(c.host, args.ServerHost);
+        EXPECT_EQ(c.id, args.AccountId);
+        EXPECT_EQ(c.key, args.AccountKey);
+    }
 }
 
 // Over every id and key of up to three characters from a small alphabet, and up to the viewer's
@@ -144,11 +135,6 @@ TEST(LaunchRequest, AcceptsOnlyPlainDottedIpv4Addresses)
                              " 1.2.3.4", "a.b.c.d", "localhost", "1.2.3.-4", "+1.2.3.4", "0x7f.0.0.1", "127.1",
                              "127.0.0.1:1360" })
         EXPECT_FALSE(IsDottedIpv4(bad)) << "'" << bad << "'";
-    // The server address field takes empty for the viewer's default, and an address, but no name.
-    EXPECT_EQ(FAULT_NONE, Build("", "id", "key").check.fault);
-    EXPECT_EQ(FAULT_NONE, Build("10.20.30.40", "id", "key").check.fault);
-    ExpectRefused(Build("localhost", "id", "key"), FAULT_NOT_IPV4, FIELD_SERVER_HOST);
-    ExpectRefused(Build("010.0.0.1", "id", "key"), FAULT_NOT_IPV4, FIELD_SERVER_HOST);
 }
 
 std::string Describe(LaunchFault fault, LaunchField field, size_t capacity = 256)

@@ -159,6 +159,10 @@ HWND FindLauncherWindow(DWORD processId, DWORD timeoutMs)
 
 bool StartLauncher(const std::string& folder, const std::string& startIn, LauncherRun* run)
 {
+    // Wine starts its desktop process from the first program of a session that asks for it. Asked
+    // for here first, it is this program's child, and the job counts only what the launcher starts,
+    // whichever test runs first.
+    GetDesktopWindow();
     run->job = CreateJobObjectA(nullptr, nullptr);
     JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits = {};
     limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;

@@ -54,6 +54,20 @@ std::string WindowText(HWND window)
     return text;
 }
 
+// Moves the real pointer into the screen's top-left corner before the window opens: a window opened
+// over the pointer takes the tip of the cell under it first, and on a fresh display the pointer rests
+// in the middle, where the window opens. Under Wine only SetCursorPos moves the display's own pointer
+// (SendInput moves Wine's idea of it, until the display next reports), and not to 0,0 exactly; Wine
+// reads the pointer back from the display once the last move is a tenth of a second old.
+void PointerToCorner()
+{
+    SetCursorPos(1, 1);
+    PumpUntil([] { return false; }, 150);
+    POINT at = { -1, -1 };
+    GetCursorPos(&at);
+    ASSERT_TRUE(at.x == 1 && at.y == 1) << "the pointer is at " << at.x << "," << at.y << ", not in the corner";
+}
+
 struct CellTooltips : ::testing::Test, ViewerWindow {
     HWND button = nullptr;
     HWND tip = nullptr;
@@ -61,7 +75,7 @@ struct CellTooltips : ::testing::Test, ViewerWindow {
     void SetUp() override
     {
         // The tips follow the real pointer: it rests in a corner, off the window, until a test moves it.
-        MouseTo(POINT{ 0, 0 });
+        ASSERT_NO_FATAL_FAILURE(PointerToCorner());
         ASSERT_NO_FATAL_FAILURE(OpenViewerWindow("127.0.0.72^^#"));
         SetForegroundWindow(window);
         button = GetDlgItem(window, IDC_CLOSE_BUTTON);

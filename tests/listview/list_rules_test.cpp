@@ -19,11 +19,27 @@ TEST(StatusImageIndex, OnlyTheLowestThreeBitsCount)
         EXPECT_EQ(IMAGE_STATUS_OTHER, StatusImageIndex(code)) << code;
 }
 
+// Status keeps 70 pixels and Price 8 characters; the four others share what is left, the division
+// truncated toward zero, so narrow lists give negative shares.
 TEST(ColumnWidth, FourColumnsShareWhatStatusAndPriceLeave)
 {
-    EXPECT_EQ(70, ColumnWidth(WIDTH_STATUS, 606, 7));
-    EXPECT_EQ(120, ColumnWidth(WIDTH_SHARED, 606, 7));
-    EXPECT_EQ(56, ColumnWidth(WIDTH_PRICE, 606, 7));
+    const struct {
+        const char* why;
+        ColumnWidthRule rule;
+        int listWidth, width;
+    } cases[] = {
+        { "status", WIDTH_STATUS, 606, 70 },
+        { "shared", WIDTH_SHARED, 606, 120 },
+        { "price", WIDTH_PRICE, 606, 56 },
+        { "shared, narrow", WIDTH_SHARED, 114, -3 },
+        { "shared: -3 / 4 truncates to 0, not -1", WIDTH_SHARED, 123, 0 },
+        { "shared: -4 / 4", WIDTH_SHARED, 122, -1 },
+        { "shared: -126 / 4", WIDTH_SHARED, 0, -31 },
+        { "price keeps its 8 characters", WIDTH_PRICE, 0, 56 },
+        { "status keeps its 70 pixels", WIDTH_STATUS, 0, 70 },
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(c.width, ColumnWidth(c.rule, c.listWidth, 7)) << c.why << ", list " << c.listWidth;
 }
 
 TEST(ColumnWidth, StartsAtFourCharactersButTheFixedStatusColumn)
@@ -41,16 +57,6 @@ TEST(ColumnWidth, TheDivisionLosesAtMostThreePixels)
         ASSERT_GE(width - sum, 0) << width;
         ASSERT_LE(width - sum, 3) << width;
     }
-}
-
-TEST(ColumnWidth, NarrowListsGiveNegativeSharesTruncatedTowardZero)
-{
-    EXPECT_EQ(-3, ColumnWidth(WIDTH_SHARED, 114, 7));
-    EXPECT_EQ(0, ColumnWidth(WIDTH_SHARED, 123, 7)) << "-3 / 4 truncates to 0, not -1";
-    EXPECT_EQ(-1, ColumnWidth(WIDTH_SHARED, 122, 7));
-    EXPECT_EQ(-31, ColumnWidth(WIDTH_SHARED, 0, 7)) << "-126 / 4";
-    EXPECT_EQ(56, ColumnWidth(WIDTH_PRICE, 0, 7)) << "Price keeps its 8 characters";
-    EXPECT_EQ(70, ColumnWidth(WIDTH_STATUS, 0, 7));
 }
 
 } // namespace

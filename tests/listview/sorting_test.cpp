@@ -444,89 +444,64 @@ TEST_F(SortingTest, TheListViewsSortKeepsRowsWithEqualKeysInTheirOrder)
 
 // ---- The real list sorted by each column ----
 
-TEST_F(SortingTest, ProductSortsByNameIgnoringCase)
-{
-    for (const char* name : { "delta", "Charlie", "alpha", "Echo", "bravo" })
-        AppendProduct(1, name, 1110, "1", 840, "w", "s");
-    Fill();
-    const std::vector<std::string> ascending = { "alpha", "bravo", "Charlie", "delta", "Echo" };
-    SortBy(1, true);
-    EXPECT_EQ(ascending, Names());
-    SortBy(1, false);
-    EXPECT_EQ(Reversed(ascending), Names());
-}
-
-TEST_F(SortingTest, CategorySortsByIdNotByTheNameTheCellShows)
+// Every column but Price, through the user's way to a sort, each with rows whose order by its own
+// key differs from their feed order and from the order of any other key: Product, Web address and
+// Server page as text without regard to case, Category by its id and not by the name its cell shows,
+// Status by the whole code and not by its image. Descending is ascending reversed.
+TEST_F(SortingTest, EachColumnSortsByItsOwnKey)
 {
     struct Row {
         const char* name;
-        int categoryId;
+        int status, categoryId;
+        const char* webAddress;
+        const char* serverPath;
     };
-    const Row rows[] = { { "jewelry", 14000 }, { "home", 1000 }, { "clothing", 3000 }, { "electronics", 2000 },
-                         { "toys", 5000 } };
-    for (const Row& row : rows)
-        AppendProduct(1, row.name, row.categoryId, "1", 840, "w", "s");
-    Fill();
-    // The names of ids 1000 and 2000 sort the other way round.
-    ASSERT_GT(lstrcmpiA(func32_Get_FullName(func32_Get_IDToOrd(1000)), func32_Get_FullName(func32_Get_IDToOrd(2000))), 0)
-        << "premise: the category names sort unlike the ids";
-    const std::vector<std::string> ascending = { "home", "electronics", "clothing", "toys", "jewelry" };
-    SortBy(2, true);
-    EXPECT_EQ(ascending, Names());
-    SortBy(2, false);
-    EXPECT_EQ(Reversed(ascending), Names());
-}
-
-TEST_F(SortingTest, StatusSortsByTheWholeCodeNotByItsImage)
-{
-    // 2 and 10 show the same image, as do 5 and 13, and -2 and 6.
+    const struct {
+        const char* what;
+        int column;
+        std::vector<Row> rows; // in feed order
+        std::vector<std::string> ascending;
+    } cases[] = {
+        { "Product", 1,
+          { { "delta", 1, 1110, "w", "s" }, { "Charlie", 1, 1110, "w", "s" }, { "alpha", 1, 1110, "w", "s" },
+            { "Echo", 1, 1110, "w", "s" }, { "bravo", 1, 1110, "w", "s" } },
+          { "alpha", "bravo", "Charlie", "delta", "Echo" } },
+        { "Category", 2,
+          { { "jewelry", 1, 14000, "w", "s" }, { "home", 1, 1000, "w", "s" }, { "clothing", 1, 3000, "w", "s" },
+            { "electronics", 1, 2000, "w", "s" }, { "toys", 1, 5000, "w", "s" } },
+          { "home", "electronics", "clothing", "toys", "jewelry" } },
+        { "Status", 0,
+          { { "s10", 10, 1110, "w", "s" }, { "s5", 5, 1110, "w", "s" }, { "s2", 2, 1110, "w", "s" },
+            { "s-2", -2, 1110, "w", "s" }, { "s13", 13, 1110, "w", "s" }, { "s0", 0, 1110, "w", "s" },
+            { "s6", 6, 1110, "w", "s" }, { "s-1", -1, 1110, "w", "s" } },
+          { "s-2", "s-1", "s0", "s2", "s5", "s6", "s10", "s13" } },
+        { "Web address", 4,
+          { { "c", 1, 1110, "Shop.example/chairs", "/same" }, { "a", 1, 1110, "apple.example", "/same" },
+            { "d", 1, 1110, "www.tables.example", "/same" }, { "b", 1, 1110, "BOOKS.example/x", "/same" } },
+          { "a", "b", "c", "d" } },
+        { "Server page", 5,
+          { { "b", 1, 1110, "same.example", "/Items/b.html" }, { "d", 1, 1110, "same.example", "/items/D.html" },
+            { "a", 1, 1110, "same.example", "/ITEMS/a.html" }, { "c", 1, 1110, "same.example", "/items/c.html" } },
+          { "a", "b", "c", "d" } },
+    };
+    // The premises: the names of categories 1000 and 2000 sort the other way round from their ids, and
+    // statuses 2 and 10, 5 and 13, -2 and 6 show the same image.
+    ASSERT_GT(lstrcmpiA(func32_Get_FullName(func32_Get_IDToOrd(1000)), func32_Get_FullName(func32_Get_IDToOrd(2000))), 0);
     ASSERT_EQ(StatusImageIndex(2), StatusImageIndex(10));
     ASSERT_EQ(StatusImageIndex(5), StatusImageIndex(13));
     ASSERT_EQ(StatusImageIndex(-2), StatusImageIndex(6));
-    for (int status : { 10, 5, 2, -2, 13, 0, 6, -1 })
-        AppendProduct(status, ("s" + std::to_string(status)).c_str(), 1110, "1", 840, "w", "s");
-    Fill();
-    const std::vector<std::string> ascending = { "s-2", "s-1", "s0", "s2", "s5", "s6", "s10", "s13" };
-    SortBy(0, true);
-    EXPECT_EQ(ascending, Names());
-    SortBy(0, false);
-    EXPECT_EQ(Reversed(ascending), Names());
-}
-
-TEST_F(SortingTest, WebAddressSortsAsTextIgnoringCase)
-{
-    struct Row {
-        const char* name;
-        const char* webAddress;
-    };
-    const Row rows[] = { { "c", "Shop.example/chairs" }, { "a", "apple.example" }, { "d", "www.tables.example" },
-                         { "b", "BOOKS.example/x" } };
-    for (const Row& row : rows)
-        AppendProduct(1, row.name, 1110, "1", 840, row.webAddress, "/same");
-    Fill();
-    const std::vector<std::string> ascending = { "a", "b", "c", "d" };
-    SortBy(4, true);
-    EXPECT_EQ(ascending, Names());
-    SortBy(4, false);
-    EXPECT_EQ(Reversed(ascending), Names());
-}
-
-TEST_F(SortingTest, ServerPageSortsAsTextIgnoringCase)
-{
-    struct Row {
-        const char* name;
-        const char* serverPath;
-    };
-    const Row rows[] = { { "b", "/Items/b.html" }, { "d", "/items/D.html" }, { "a", "/ITEMS/a.html" },
-                         { "c", "/items/c.html" } };
-    for (const Row& row : rows)
-        AppendProduct(1, row.name, 1110, "1", 840, "same.example", row.serverPath);
-    Fill();
-    const std::vector<std::string> ascending = { "a", "b", "c", "d" };
-    SortBy(5, true);
-    EXPECT_EQ(ascending, Names());
-    SortBy(5, false);
-    EXPECT_EQ(Reversed(ascending), Names());
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        SendMessageA(list, LVM_DELETEALLITEMS, 0, 0);
+        FreeProducts();
+        for (const Row& row : c.rows)
+            AppendProduct(row.status, row.name, row.categoryId, "1", 840, row.webAddress, row.serverPath);
+        Fill();
+        SortBy(c.column, true);
+        EXPECT_EQ(c.ascending, Names());
+        SortBy(c.column, false);
+        EXPECT_EQ(Reversed(c.ascending), Names());
+    }
 }
 
 // The premises of the Price expectations: within one value, texts that differ in their digits or
