@@ -14,7 +14,8 @@ usage: check_contract.py ROOT          checks the tree at ROOT
 import os
 import re
 import sys
-import tempfile
+
+import checker
 
 HEADER = os.path.join("common", "contract.h")
 SOURCES = (".c", ".cpp", ".h", ".rc")
@@ -116,59 +117,27 @@ enum { BROWSER_FIELD = 1010, FEED_PORT = 1360 };
 '''
 
 
-def write(root, path, text):
-    full = os.path.join(root, path)
-    os.makedirs(os.path.dirname(full), exist_ok=True)
-    with open(full, "w") as out:
-        out.write(text)
-
-
-def self_test():
-    cases = [
-        ("links/link_menu.cpp", 'HWND host = FindWindowA("TheHost32WClass", 0);\n', True),
-        ("companions/launcher/window.h", '#define LAUNCHER_CLASS "thehost32wclass"\n', True),
-        ("tests/app/end_to_end_test.cpp", 'std::string line = folder + "Browser.exe";\n', True),
-        ("app/products.rc", 'VALUE "OriginalFilename", "Browser.exe"\n', True),
-        ("feed/feed_fetch.cpp", 'FormatText(b, n, "REQ,%s^%s\\r\\n", id, key);\n', True),
-        ("links/link_address.cpp", 'FormatText(b, n, "http://%s:%d/%s", a, 1, p);\n', True),
-        ("companions/browser/window.h", "enum { IDC_FIELD = 1010 };\n", True),
-        ("tests/support/server.cpp", "at.sin_port = htons(1360);\n", True),
-        ("tests/browser/test.cpp", "SendDlgItemMessageA(w, 1010, WM_SETTEXT, 0, 0);\n", True),
-        ("common/other.h", "enum { PORT = 1360 };\n", True),
-        ("tests/server/socket_test.cpp", 'Exchange("REQ,demo^demo\\r\\n");\n', False),
-        ("tests/links/address_test.cpp", 'EXPECT_STREQ("http://127.0.0.1:1360/p^a^b", url);\n', False),
-        ("links/link_menu.cpp", "// posts command 1010 to the browser\n/* port 1360 */\n", False),
-        ("companions/category/table.cpp", "{ 13600, \"Kids\" }, { 1010.5, \"x\" },\n", False),
-        ("tests/links/menu_test.cpp", 'Expect("browser command 1010 0");\n', False),
-        ("links/link_menu.cpp", 'HWND h = FindWindowA(HOST_CLASS_NAME, 0); // not "TheHost32WClass"\n', False),
-        ("build/generated/copy.cpp", 'const char c[] = "TheHost32WClass";\n', False),
-        ("tests/server/log_test.cpp", 'std::regex r(R"(\\d "x \\S+)"); Find("TheHost32WClass");\n', True),
-    ]
-    failures = 0
-    for path, text, fault in cases:
-        with tempfile.TemporaryDirectory() as root:
-            write(root, HEADER, CONTRACT)
-            write(root, path, text)
-            found = check(root)
-        if bool(found) != fault:
-            failures += 1
-            print("self-test: %s with %r: %s %s" % (path, text, "missed" if fault else "wrongly reported", found))
-    print("%d passed, %d failed" % (len(cases) - failures, failures))
-    return failures == 0
-
-
-def main():
-    if sys.argv[1:] == ["--self-test"]:
-        return 0 if self_test() else 1
-    if len(sys.argv) != 2:
-        print(__doc__, file=sys.stderr)
-        return 2
-    faults = check(sys.argv[1])
-    for fault in faults:
-        print(fault)
-    print("contract: %s" % ("%d copies outside %s" % (len(faults), HEADER) if faults else "written once"))
-    return 1 if faults else 0
+SELF_TEST_CASES = [
+    ("links/link_menu.cpp", 'HWND host = FindWindowA("TheHost32WClass", 0);\n', True),
+    ("companions/launcher/window.h", '#define LAUNCHER_CLASS "thehost32wclass"\n', True),
+    ("tests/app/end_to_end_test.cpp", 'std::string line = folder + "Browser.exe";\n', True),
+    ("app/products.rc", 'VALUE "OriginalFilename", "Browser.exe"\n', True),
+    ("feed/feed_fetch.cpp", 'FormatText(b, n, "REQ,%s^%s\\r\\n", id, key);\n', True),
+    ("links/link_address.cpp", 'FormatText(b, n, "http://%s:%d/%s", a, 1, p);\n', True),
+    ("companions/browser/window.h", "enum { IDC_FIELD = 1010 };\n", True),
+    ("tests/support/server.cpp", "at.sin_port = htons(1360);\n", True),
+    ("tests/browser/test.cpp", "SendDlgItemMessageA(w, 1010, WM_SETTEXT, 0, 0);\n", True),
+    ("common/other.h", "enum { PORT = 1360 };\n", True),
+    ("tests/server/socket_test.cpp", 'Exchange("REQ,demo^demo\\r\\n");\n', False),
+    ("tests/links/address_test.cpp", 'EXPECT_STREQ("http://127.0.0.1:1360/p^a^b", url);\n', False),
+    ("links/link_menu.cpp", "// posts command 1010 to the browser\n/* port 1360 */\n", False),
+    ("companions/category/table.cpp", "{ 13600, \"Kids\" }, { 1010.5, \"x\" },\n", False),
+    ("tests/links/menu_test.cpp", 'Expect("browser command 1010 0");\n', False),
+    ("links/link_menu.cpp", 'HWND h = FindWindowA(HOST_CLASS_NAME, 0); // not "TheHost32WClass"\n', False),
+    ("build/generated/copy.cpp", 'const char c[] = "TheHost32WClass";\n', False),
+    ("tests/server/log_test.cpp", 'std::regex r(R"(\\d "x \\S+)"); Find("TheHost32WClass");\n', True),
+]
 
 
 if __name__ == "__main__":
-    sys.exit(main())
+    sys.exit(checker.main(__doc__, check, SELF_TEST_CASES, [(HEADER, CONTRACT)], 'contract', 'written once'))

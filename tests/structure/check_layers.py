@@ -8,7 +8,8 @@ usage: check_layers.py ROOT          checks the tree at ROOT
 import os
 import re
 import sys
-import tempfile
+
+import checker
 
 RANK = {"common": 0, "feed": 1, "listview": 2, "chrome": 3, "links": 3, "app": 4}
 INCLUDE = re.compile(r'\s*#\s*include\s+"([A-Za-z0-9_]+)/')
@@ -46,49 +47,18 @@ def check(root):
     return faults
 
 
-def write(root, path, text):
-    full = os.path.join(root, path)
-    os.makedirs(os.path.dirname(full), exist_ok=True)
-    with open(full, "w") as out:
-        out.write(text)
-
-
-def self_test():
-    cases = [
-        ("feed/fetch.cpp", '#include "app/launch_args.h"\n', True),
-        ("listview/view.cpp", '#include "chrome/menus.h"\n', True),
-        ("chrome/menus.h", '  #  include "links/link_menu.h"\n', True),
-        ("common/text.cpp", '#include "feed/product_list.h"\n', True),
-        ("feed/CMakeLists.txt", "target_link_libraries(products_feed PUBLIC products_listview)\n", True),
-        ("app/window.cpp", '#include "links/link_menu.h"\n#include "common/text.h"\n', False),
-        ("links/link_menu.cpp", '#include "chrome/menus.h"\n', True),
-        ("listview/view.cpp", '#include "companions/category/category_lookup.h"\n#include <windows.h>\n', False),
-        ("app/CMakeLists.txt", "target_link_libraries(products_app PUBLIC products_listview products_feed)\n", False),
-    ]
-    failures = 0
-    for path, text, fault in cases:
-        with tempfile.TemporaryDirectory() as root:
-            write(root, path, text)
-            found = bool(check(root))
-        if found != fault:
-            failures += 1
-            print("self-test: %s with %r: %s" % (path, text, "missed" if fault else "wrongly reported"))
-    print("%d passed, %d failed" % (len(cases) - failures, failures))
-    return failures == 0
-
-
-def main():
-    if sys.argv[1:] == ["--self-test"]:
-        return 0 if self_test() else 1
-    if len(sys.argv) != 2:
-        print(__doc__, file=sys.stderr)
-        return 2
-    faults = check(sys.argv[1])
-    for fault in faults:
-        print(fault)
-    print("layer order: %s" % ("%d faults" % len(faults) if faults else "kept"))
-    return 1 if faults else 0
+SELF_TEST_CASES = [
+    ("feed/fetch.cpp", '#include "app/launch_args.h"\n', True),
+    ("listview/view.cpp", '#include "chrome/menus.h"\n', True),
+    ("chrome/menus.h", '  #  include "links/link_menu.h"\n', True),
+    ("common/text.cpp", '#include "feed/product_list.h"\n', True),
+    ("feed/CMakeLists.txt", "target_link_libraries(products_feed PUBLIC products_listview)\n", True),
+    ("app/window.cpp", '#include "links/link_menu.h"\n#include "common/text.h"\n', False),
+    ("links/link_menu.cpp", '#include "chrome/menus.h"\n', True),
+    ("listview/view.cpp", '#include "companions/category/category_lookup.h"\n#include <windows.h>\n', False),
+    ("app/CMakeLists.txt", "target_link_libraries(products_app PUBLIC products_listview products_feed)\n", False),
+]
 
 
 if __name__ == "__main__":
-    sys.exit(main())
+    sys.exit(checker.main(__doc__, check, SELF_TEST_CASES, (), 'layer order', 'kept'))
