@@ -28,6 +28,40 @@ const char ServerAddressText[] = "127.0.0.27";
 const DWORD ServerStartMs = 30000;
 const DWORD ServerLogMs = 10000;
 
+// Starts programs' feed-server.exe on catalog at address and waits until it says it listens; a server
+// that never said so may still be running, and must not outlive the test.
+bool StartFeedServer(const std::string& programs, const std::string& catalog, const std::string& address,
+                     ChildProcess* server, std::string* log)
+{
+    if (!StartWithOutput("\"" + programs + "feed-server.exe\" --catalog \"" + catalog + "\" --address " + address,
+                         programs.c_str(), server))
+        return false;
+    if (ReadOutputUntil(server, "listening on", log, ServerStartMs))
+        return true;
+    EndChild(server);
+    return false;
+}
+
+// Starts programs' viewer with the launch text "address^demo^demo#".
+bool StartViewer(const std::string& programs, const std::string& address, PROCESS_INFORMATION* viewer)
+{
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    std::string commandLine = "\"" + programs + VIEWER_PROGRAM "\" " + address + "^demo^demo#";
+    return CreateProcessA(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, programs.c_str(), &startup,
+                          viewer) != FALSE;
+}
+
+void ExpectEndsWithZero(PROCESS_INFORMATION* process, const char* why)
+{
+    EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(process->hProcess, 15000)) << why;
+    DWORD code = 1;
+    GetExitCodeProcess(process->hProcess, &code);
+    EXPECT_EQ(0u, code);
+    CloseHandle(process->hThread);
+    CloseHandle(process->hProcess);
+}
+
 TEST(EndToEnd, TheViewerListsTheBundledDemoAccountFromTheRealServer)
 {
     std::string catalog = PRODUCTS_SAMPLE_CATALOG;
@@ -42,24 +76,11 @@ TEST(EndToEnd, TheViewerListsTheBundledDemoAccountFromTheRealServer)
     ChildProcess server;
     std::string log;
     if (ownServer) {
-        ASSERT_TRUE(StartWithOutput("\"" + folder + "feed-server.exe\" --catalog \"" + catalog + "\" --address " +
-                                        ServerAddressText,
-                                    folder.c_str(), &server));
-        const bool listening = ReadOutputUntil(&server, "listening on", &log, ServerStartMs);
-        if (!listening) {
-            // A server that never said it listens may still be running; it must not outlive the test.
-            EndChild(&server);
-            RemoveFolder(folder);
-        }
-        ASSERT_TRUE(listening) << log;
+        ASSERT_TRUE(StartFeedServer(folder, catalog, address, &server, &log)) << log;
     }
 
-    STARTUPINFOA startup = {};
-    startup.cb = sizeof startup;
     PROCESS_INFORMATION viewer;
-    std::string commandLine = "\"" + folder + VIEWER_PROGRAM "\" " + address + "^demo^demo#";
-    ASSERT_TRUE(CreateProcessA(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, folder.c_str(),
-                               &startup, &viewer));
+    ASSERT_TRUE(StartViewer(folder, address, &viewer));
     HWND window = WaitForViewerWindow(viewer.dwProcessId, 15000);
     ASSERT_NE(nullptr, window);
 
@@ -74,12 +95,7 @@ TEST(EndToEnd, TheViewerListsTheBundledDemoAccountFromTheRealServer)
     }
 
     PostMessageA(window, WM_CLOSE, 0, 0);
-    EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(viewer.hProcess, 15000));
-    DWORD code = 1;
-    GetExitCodeProcess(viewer.hProcess, &code);
-    EXPECT_EQ(0u, code);
-    CloseHandle(viewer.hThread);
-    CloseHandle(viewer.hProcess);
+    ExpectEndsWithZero(&viewer, "the viewer did not end");
     if (ownServer)
         EndChild(&server);
     RemoveFolder(folder);
@@ -104,10 +120,27 @@ Installation FindInstallation(const std::string& scratch)
     return { scratch, PRODUCTS_SAMPLE_CATALOG };
 }
 
-std::string ReadWholeFile(const std::string& path)
+// The companion browser records what it is asked to open in scratch's "opened.txt" instead of opening
+// it; the programs started from here inherit that. A browser left by an earlier test is closed.
+std::string RecordBrowserOpens(const std::string& scratch)
 {
-    std::ifstream file(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+    std::string record = scratch + "opened.txt";
+    SetEnvironmentVariableA("VN_BROWSER_RECORD", record.c_str());
+    for (HWND stray; (stray = FindWindowA(BROWSER_CLASS_NAME, nullptr)) != nullptr;)
+        SendMessageA(stray, WM_CLOSE, 0, 0);
+    return record;
+}
+
+// The first line the browser recorded, with its line end, once it is there.
+std::string WaitForRecordedLine(const std::string& record)
+{
+    std::string opened;
+    for (int waited = 0; waited < 20000 && opened.find('\n') == std::string::npos; waited += 100) {
+        Sleep(100);
+        std::ifstream file(record, std::ios::binary);
+        opened.assign(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+    }
+    return opened;
 }
 
 // The page at address ("http://host:port/path"), fetched with a plain HTTP/1.0 GET.
@@ -142,21 +175,10 @@ TEST(EndToEnd, TheLauncherStartsTheViewerAndAServerPageReachesTheBrowser)
     const char address[] = "127.0.0.90";
     std::string scratch = MakeScratchFolder("e2e-links");
     Installation installed = FindInstallation(scratch);
-    // The browser records instead of opening a real one; the viewer and the browser it starts inherit this.
-    std::string record = scratch + "opened.txt";
-    SetEnvironmentVariableA("VN_BROWSER_RECORD", record.c_str());
-    for (HWND stray; (stray = FindWindowA(BROWSER_CLASS_NAME, nullptr)) != nullptr;)
-        SendMessageA(stray, WM_CLOSE, 0, 0);
-
+    std::string record = RecordBrowserOpens(scratch);
     ChildProcess server;
-    ASSERT_TRUE(StartWithOutput("\"" + installed.programs + "feed-server.exe\" --catalog \"" + installed.catalog +
-                                    "\" --address " + address,
-                                scratch.c_str(), &server));
     std::string log;
-    bool listening = ReadOutputUntil(&server, "listening on", &log, ServerStartMs);
-    if (!listening)
-        EndChild(&server);
-    ASSERT_TRUE(listening) << log;
+    ASSERT_TRUE(StartFeedServer(installed.programs, installed.catalog, address, &server, &log)) << log;
 
     STARTUPINFOA startup = {};
     startup.cb = sizeof startup;
@@ -196,12 +218,7 @@ TEST(EndToEnd, TheLauncherStartsTheViewerAndAServerPageReachesTheBrowser)
     const std::string expected = std::string("http://") + address + ":1360/p/oak-dining-chair^demo^demo";
     HWND browser = WaitForWindow([] { return FindWindowA(BROWSER_CLASS_NAME, nullptr); }, 20000);
     ASSERT_NE(nullptr, browser) << "the companion browser was not started";
-    std::string opened;
-    for (int waited = 0; waited < 15000 && opened.find('\n') == std::string::npos; waited += 100) {
-        Sleep(100);
-        opened = ReadWholeFile(record);
-    }
-    EXPECT_EQ("open " + expected + "\n", opened);
+    EXPECT_EQ("open " + expected + "\n", WaitForRecordedLine(record));
     EXPECT_EQ(expected, ListBoxLine(GetDlgItem(browser, 1011), 0)) << "the browser's history";
     HWND notices = GetDlgItem(host, IDC_NOTICES);
     EXPECT_EQ(1, (int)SendMessageA(notices, LB_GETCOUNT, 0, 0)) << "the launcher lists the viewer's notice";
@@ -232,27 +249,14 @@ TEST(EndToEnd, TheDemoWindowIsSortedItsLinksHandedOverAndItClosedWithKeysAlone)
     const char address[] = "127.0.0.91";
     std::string scratch = MakeScratchFolder("e2e-keys");
     ASSERT_TRUE(CopyRuntimeInto(scratch));
-    std::string record = scratch + "opened.txt";
-    SetEnvironmentVariableA("VN_BROWSER_RECORD", record.c_str());
-    for (HWND stray; (stray = FindWindowA(BROWSER_CLASS_NAME, nullptr)) != nullptr;)
-        SendMessageA(stray, WM_CLOSE, 0, 0);
-
+    std::string record = RecordBrowserOpens(scratch);
     std::string catalog = PRODUCTS_SAMPLE_CATALOG;
     ChildProcess server;
-    ASSERT_TRUE(StartWithOutput("\"" + scratch + "feed-server.exe\" --catalog \"" + catalog + "\" --address " + address,
-                                scratch.c_str(), &server));
     std::string log;
-    bool listening = ReadOutputUntil(&server, "listening on", &log, ServerStartMs);
-    if (!listening)
-        EndChild(&server);
-    ASSERT_TRUE(listening) << log;
+    ASSERT_TRUE(StartFeedServer(scratch, catalog, address, &server, &log)) << log;
 
-    STARTUPINFOA startup = {};
-    startup.cb = sizeof startup;
     PROCESS_INFORMATION viewer = {};
-    std::string commandLine = "\"" + scratch + VIEWER_PROGRAM "\" " + address + "^demo^demo#";
-    ASSERT_TRUE(CreateProcessA(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, scratch.c_str(),
-                               &startup, &viewer));
+    ASSERT_TRUE(StartViewer(scratch, address, &viewer));
     HWND window = WaitForViewerWindow(viewer.dwProcessId, 15000);
     ASSERT_NE(nullptr, window);
     HWND list = GetDlgItem(window, 105);
@@ -287,12 +291,7 @@ TEST(EndToEnd, TheDemoWindowIsSortedItsLinksHandedOverAndItClosedWithKeysAlone)
     ASSERT_NE(nullptr, WaitForWindow(VisiblePopup, 10000)) << "Enter opened no link menu";
     PressKey(VK_END);
     PressKey(VK_RETURN);
-    std::string opened;
-    for (int waited = 0; waited < 20000 && opened.find('\n') == std::string::npos; waited += 100) {
-        Sleep(100);
-        opened = ReadWholeFile(record);
-    }
-    EXPECT_EQ("open " + expected + "\n", opened);
+    EXPECT_EQ("open " + expected + "\n", WaitForRecordedLine(record));
 
     // The browser came up in front; the user switches back to the list and leaves with Escape.
     HWND browser = FindWindowA(BROWSER_CLASS_NAME, nullptr);
@@ -301,12 +300,7 @@ TEST(EndToEnd, TheDemoWindowIsSortedItsLinksHandedOverAndItClosedWithKeysAlone)
         return GetGUIThreadInfo(viewer.dwThreadId, &focus) && focus.hwndFocus == list ? list : nullptr;
     }, 5000)) << "the list did not take the focus back";
     PressKey(VK_ESCAPE);
-    EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(viewer.hProcess, 15000)) << "Escape did not close the viewer";
-    DWORD code = 1;
-    GetExitCodeProcess(viewer.hProcess, &code);
-    EXPECT_EQ(0u, code);
-    CloseHandle(viewer.hThread);
-    CloseHandle(viewer.hProcess);
+    ExpectEndsWithZero(&viewer, "Escape did not close the viewer");
     if (browser != nullptr)
         PostMessageA(browser, WM_CLOSE, 0, 0);
     EndChild(&server);

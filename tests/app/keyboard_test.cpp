@@ -39,23 +39,6 @@ struct KeyboardTest : ::testing::Test, ViewerWindow {
 
     void TearDown() override { CloseViewerWindow(); }
 
-    // Runs keys (or clicks) on a second thread while this one pumps, and reads the menu they open,
-    // then dismisses it; shown is false when none opened within the wait.
-    SeenMenu MenuAfter(const std::function<void()>& input, int waitMs = 5000)
-    {
-        SeenMenu seen;
-        RunInput([&] {
-            input();
-            HWND popup = WaitForPopup(waitMs);
-            if (popup == nullptr)
-                return;
-            seen = ReadPopup(popup);
-            PressKey(VK_ESCAPE);
-            WaitForNoPopup(5000);
-        });
-        return seen;
-    }
-
     POINT CellPoint(int row, int column)
     {
         RECT cell = {};

@@ -68,17 +68,7 @@ struct SortMenuTest : ::testing::Test, ViewerWindow {
     SeenMenu PeekAtMenu(int column)
     {
         POINT header = HeaderPoint(column);
-        SeenMenu seen;
-        RunInput([&] {
-            ClickAt(header);
-            HWND popup = WaitForPopup(5000);
-            if (popup == nullptr)
-                return;
-            seen = ReadPopup(popup);
-            PressKey(VK_ESCAPE);
-            WaitForNoPopup(5000);
-        });
-        return seen;
+        return MenuAfter([&] { ClickAt(header); });
     }
 
     std::vector<std::string> Names()

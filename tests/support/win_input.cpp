@@ -155,6 +155,21 @@ void RunInput(const std::function<void()>& script)
     CloseHandle(thread);
 }
 
+SeenMenu MenuAfter(const std::function<void()>& input, int waitMs)
+{
+    SeenMenu seen;
+    RunInput([&] {
+        input();
+        HWND popup = WaitForPopup(waitMs);
+        if (popup == nullptr)
+            return;
+        seen = ReadPopup(popup);
+        PressKey(VK_ESCAPE);
+        WaitForNoPopup(5000);
+    });
+    return seen;
+}
+
 // Other programs on the shared display may have a window of the class too.
 HWND FindOwnedWindow(const char* className, DWORD processId)
 {

@@ -55,6 +55,10 @@ SeenMenu ReadPopup(HWND popup);
 // Runs script on a second thread while this one pumps messages, as a popup menu's modal loop needs.
 void RunInput(const std::function<void()>& script);
 
+// Runs input (keys or clicks) that way, reads the popup menu it opens and dismisses it with Escape;
+// shown is false when none opened within waitMs.
+SeenMenu MenuAfter(const std::function<void()>& input, int waitMs = 5000);
+
 // The visible top-level window of a class that belongs to the given process; null if none.
 HWND FindOwnedWindow(const char* className, DWORD processId);
 
