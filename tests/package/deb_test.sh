@@ -6,13 +6,9 @@
 # usage: deb_test.sh BUILD_DIR VERSION
 set -u
 build=$1 version=$2
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-status=0
-fail() { echo "FAIL: $*"; status=1; }
+source "$(dirname "${BASH_SOURCE[0]}")/package_lib.sh"
 
-(cd "$work" && cpack --config "$build/CPackConfig.cmake" -G DEB -B "$work/out" >"$work/cpack.log" 2>&1) ||
-  { cat "$work/cpack.log"; echo "FAIL: cpack"; exit 1; }
+cpack_into DEB
 deb=$work/out/feed-server_${version}_amd64.deb
 [ -f "$deb" ] || { ls -R "$work/out"; echo "FAIL: $deb was not made"; exit 1; }
 

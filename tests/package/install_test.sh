@@ -7,20 +7,11 @@
 # usage: install_test.sh SOURCE_DIR BUILD_DIR VERSION END_TO_END_TESTS_EXE MANIFEST_DUMP_EXE
 set -u
 source_dir=$1 build=$2 version=$3 e2e=$4 dump=$5
-work=$(mktemp -d)
+source "$(dirname "${BASH_SOURCE[0]}")/package_lib.sh"
 export WINEPREFIX=$work/prefix
 source "$source_dir/scripts/lib/wine.sh"
-cleanup() {
-  wineserver -k 2>/dev/null
-  rm -rf "$work"
-}
-trap cleanup EXIT
-status=0
-fail() { echo "FAIL: $*"; status=1; }
-ok() { echo "ok: $*"; }
 
-(cd "$work" && cpack --config "$build/CPackConfig.cmake" -G NSIS -B "$work/out" >"$work/cpack.log" 2>&1) ||
-  { cat "$work/cpack.log"; echo "FAIL: cpack"; exit 1; }
+cpack_into NSIS
 setup=$work/out/Products-$version-win32-setup.exe
 [ -f "$setup" ] || { echo "FAIL: $setup was not made"; exit 1; }
 ok "$(basename "$setup"), $(stat -c %s "$setup") bytes"

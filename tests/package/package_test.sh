@@ -5,13 +5,9 @@
 set -u
 build=$1 version=$2 checker=$3 dump=$4
 objdump=${OBJDUMP:-i686-w64-mingw32-objdump}
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-status=0
-fail() { echo "FAIL: $*"; status=1; }
+source "$(dirname "${BASH_SOURCE[0]}")/package_lib.sh"
 
-(cd "$work" && cpack --config "$build/CPackConfig.cmake" -G ZIP -B "$work/out" >"$work/cpack.log" 2>&1) ||
-  { cat "$work/cpack.log"; echo "FAIL: cpack"; exit 1; }
+cpack_into ZIP
 zip=$work/out/Products-$version-win32.zip
 [ -f "$zip" ] || { ls -R "$work/out"; echo "FAIL: $zip was not made"; exit 1; }
 echo "ok: $(basename "$zip"), $(stat -c %s "$zip") bytes"

@@ -6,17 +6,9 @@
 # usage: sign_test.sh SOURCE_DIR BUILD_DIR VERSION
 set -u
 source_dir=$1 build=$2 version=$3
-work=$(mktemp -d)
+source "$(dirname "${BASH_SOURCE[0]}")/package_lib.sh"
 export WINEPREFIX=$work/prefix
 source "$source_dir/scripts/lib/wine.sh"
-cleanup() {
-  wineserver -k 2>/dev/null
-  rm -rf "$work"
-}
-trap cleanup EXIT
-status=0
-fail() { echo "FAIL: $*"; status=1; }
-ok() { echo "ok: $*"; }
 
 # A certificate for code signing that lives as long as this test, in a password-protected PKCS#12
 # file; the password has a blank and a quote, which must not matter on the way to the signer.
@@ -26,9 +18,7 @@ openssl req -x509 -newkey rsa:2048 -sha256 -days 2 -nodes -subj "/CN=Products te
   openssl pkcs12 -export -inkey "$work/key.pem" -in "$work/cert.pem" -out "$work/test.pfx" \
     -passout "pass:$password" >/dev/null 2>&1 || { echo "FAIL: could not make a test certificate"; exit 1; }
 
-(cd "$work" && PRODUCTS_SIGN_PFX=$work/test.pfx PRODUCTS_SIGN_PASSWORD=$password \
-  cpack --config "$build/CPackConfig.cmake" -G "ZIP;NSIS" -B "$work/out" >"$work/cpack.log" 2>&1) ||
-  { cat "$work/cpack.log"; echo "FAIL: cpack with signing"; exit 1; }
+PRODUCTS_SIGN_PFX=$work/test.pfx PRODUCTS_SIGN_PASSWORD=$password cpack_into "ZIP;NSIS"
 
 verified() { osslsigncode verify -CAfile "$work/cert.pem" -in "$1" 2>&1 | grep -q '^Signature verification: ok'; }
 # "SIGNED OF": how many of the files the test certificate signed, of how many; names on stderr each it did not.
