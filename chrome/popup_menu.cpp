@@ -2,6 +2,8 @@
 // selected one in the system's highlight colours with a raised frame round its icon.
 #include "chrome/popup_menu.h"
 
+#include <cstddef>
+
 MenuItemData MenuItemSlots[MENU_SLOT_COUNT];
 int MenuTextHeight;
 
@@ -18,8 +20,9 @@ struct FrameColours {
 static HighlightColours highlight;
 static FrameColours frame;
 
-// The item description of the platform's older headers: later members are not sent.
-enum { MENUITEMINFO_CLASSIC_SIZE = 44 };
+// The item description of the platform's older headers, which ends before hbmpItem: later members
+// are not sent. 44 bytes on 32-bit Windows, more on 64-bit, where pointers are wider.
+const UINT MENUITEMINFO_CLASSIC_SIZE = (UINT)offsetof(MENUITEMINFOA, hbmpItem);
 
 void MeasureMenuItem(HWND window, MEASUREITEMSTRUCT* measure)
 {

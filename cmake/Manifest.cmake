@@ -15,10 +15,18 @@ set(PRODUCTS_MANIFEST_GDI_SCALING [=[
 set(PRODUCTS_MANIFEST_COMMON_CONTROLS [=[
   <dependency>
     <dependentAssembly>
-      <assemblyIdentity type="win32" name="Microsoft.Windows.Common-Controls" version="6.0.0.0" processorArchitecture="x86" publicKeyToken="6595b64144ccf1df" language="*"/>
+      <assemblyIdentity type="win32" name="Microsoft.Windows.Common-Controls" version="6.0.0.0" processorArchitecture="@PRODUCTS_MANIFEST_ARCH@" publicKeyToken="6595b64144ccf1df" language="*"/>
     </dependentAssembly>
   </dependency>
 ]=])
+
+# The processor the manifests name, which Windows checks against the program's own.
+if(CMAKE_SIZEOF_VOID_P EQUAL 8)
+  set(PRODUCTS_MANIFEST_ARCH amd64)
+else()
+  set(PRODUCTS_MANIFEST_ARCH x86)
+endif()
+string(CONFIGURE "${PRODUCTS_MANIFEST_COMMON_CONTROLS}" PRODUCTS_MANIFEST_COMMON_CONTROLS @ONLY)
 
 # products_add_manifest(TARGET KIND viewer|companion|console DESCRIPTION "what it is")
 function(products_add_manifest target)

@@ -6,6 +6,16 @@ function(products_add_stdcall_dll name)
   if(NOT CMAKE_DLLTOOL)
     message(FATAL_ERROR "No dlltool found beside the compiler; it makes the import library of ${name}")
   endif()
+  # x86_64 has one calling convention and no decorations: there the names lose their @N.
+  if(CMAKE_SIZEOF_VOID_P EQUAL 8)
+    set(source_def ${D_DEF})
+    get_filename_component(def_name ${source_def} NAME)
+    file(READ ${source_def} def_text)
+    string(REGEX REPLACE "@[0-9]+" "" def_text "${def_text}")
+    set(D_DEF ${CMAKE_CURRENT_BINARY_DIR}/${def_name})
+    file(WRITE ${D_DEF} "${def_text}")
+    set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${source_def})
+  endif()
   add_library(${name} SHARED ${D_SOURCES} ${D_DEF})
   set_target_properties(${name} PROPERTIES
     OUTPUT_NAME ${name} PREFIX ""

@@ -1,6 +1,8 @@
 // Cell tooltips over the product list view and the Close button, driven by hot-tracking.
 #include "listview/cell_tooltips.h"
 
+#include <cstddef>
+
 #include "common/control_ids.h"
 #include "listview/product_list_view.h"
 
@@ -10,8 +12,9 @@ static HWND cellTooltip;                         // created once; lives for the 
 static HotCell lastHot = { -1, -1, false };      // never reset, not even by a sort
 static HINSTANCE toolInstance;                   // the instance the tools were added with
 
-// The tool description of the platform's older headers: later members are not sent.
-enum { TOOLINFO_CLASSIC_SIZE = 44 };
+// The tool description of the platform's older headers, up to and including lpszText: later members
+// are not sent. 44 bytes on 32-bit Windows, more on 64-bit, where pointers are wider.
+const UINT TOOLINFO_CLASSIC_SIZE = (UINT)(offsetof(TTTOOLINFOA, lpszText) + sizeof(LPSTR));
 
 static TOOLINFOA ToolFor(HWND window, HWND control, const char* text)
 {

@@ -1028,8 +1028,13 @@ TEST_F(PopupMenuBuild, InsertsEachItemOwnerDrawnWithItsIdAndItsFilledSlot)
     EXPECT_TRUE(DestroyMenu(menu));
 }
 
-TEST_F(PopupMenuBuild, DescribesItemsInTheClassic44ByteFormAtPositionsInOrder)
+TEST_F(PopupMenuBuild, DescribesItemsInTheClassicFormAtPositionsInOrder)
 {
+    // The older headers' form ends before hbmpItem: 44 bytes on 32-bit Windows.
+    const UINT classicSize = (UINT)offsetof(MENUITEMINFOA, hbmpItem);
+    if (sizeof(void*) == 4) {
+        EXPECT_EQ(44u, classicSize);
+    }
     const PopupItem items[] = {
         { 0, SortText, first, 101 },
         { 1, " Descending", second, 102 },
@@ -1045,7 +1050,7 @@ TEST_F(PopupMenuBuild, DescribesItemsInTheClassic44ByteFormAtPositionsInOrder)
         EXPECT_EQ(menu, call.menu);
         EXPECT_TRUE(call.byPosition);
         EXPECT_EQ((UINT)position, call.item);
-        EXPECT_EQ(44u, call.info.cbSize);
+        EXPECT_EQ(classicSize, call.info.cbSize);
         EXPECT_EQ((UINT)(MIIM_ID | MIIM_DATA), call.info.fMask & (MIIM_ID | MIIM_DATA));
         EXPECT_TRUE(call.info.fMask & (MIIM_TYPE | MIIM_FTYPE));
         EXPECT_TRUE(call.info.fType & MFT_OWNERDRAW);
