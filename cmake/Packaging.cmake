@@ -5,6 +5,12 @@ set(PRODUCTS_SHIPPED_TARGETS Vn_Launcher Vn_Products Vn_Browser feed-server Vn_S
 foreach(target IN LISTS PRODUCTS_SHIPPED_TARGETS)
   install(PROGRAMS $<TARGET_FILE:${target}> DESTINATION .)
 endforeach()
+# What the downloads need built, and no more: a tree whose test programs do not run here (see
+# PRODUCTS_WINDOWS_TESTS) builds this target, and cpack packs it without building everything first.
+add_custom_target(shipped DEPENDS ${PRODUCTS_SHIPPED_TARGETS})
+if(NOT PRODUCTS_WINDOWS_TESTS)
+  set(CMAKE_SKIP_INSTALL_ALL_DEPENDENCY ON)
+endif()
 install(DIRECTORY ${PROJECT_SOURCE_DIR}/companions/feed-server/catalog/ DESTINATION catalog)
 # The read-me in the line ends a Windows editor expects.
 configure_file(${PROJECT_SOURCE_DIR}/packaging/README.txt.in ${CMAKE_BINARY_DIR}/packaging/README.txt
@@ -15,7 +21,9 @@ set(CPACK_PACKAGE_NAME ${PROJECT_NAME})
 set(CPACK_PACKAGE_VENDOR ${PRODUCTS_PUBLISHER})
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "A viewer of one account's product listings")
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
-set(CPACK_PACKAGE_FILE_NAME "${PROJECT_NAME}-${PROJECT_VERSION}-win32")
+# win32 for what users get; win64 for the 64-bit test build, which nobody downloads.
+set(CPACK_PRODUCTS_WINDOWS_NAME win${PRODUCTS_WINDOWS_BITS})
+set(CPACK_PACKAGE_FILE_NAME "${PROJECT_NAME}-${PROJECT_VERSION}-${CPACK_PRODUCTS_WINDOWS_NAME}")
 set(CPACK_PACKAGE_INSTALL_DIRECTORY ${PROJECT_NAME})
 set(CPACK_PACKAGE_DIRECTORY ${CMAKE_BINARY_DIR}/packages)
 set(CPACK_GENERATOR "ZIP;NSIS")
@@ -24,7 +32,11 @@ set(CPACK_GENERATOR "ZIP;NSIS")
 # The installer: Program Files, a Start-menu shortcut to the launcher, an entry in "Apps and
 # features" with the version, and the App Paths key through which the shell finds the companion
 # browser by its bare name from any working directory.
-set(CPACK_NSIS_INSTALL_ROOT "$PROGRAMFILES")
+if(PRODUCTS_WINDOWS_BITS EQUAL 64)
+  set(CPACK_NSIS_INSTALL_ROOT "$PROGRAMFILES64")
+else()
+  set(CPACK_NSIS_INSTALL_ROOT "$PROGRAMFILES")
+endif()
 set(CPACK_NSIS_DISPLAY_NAME ${PROJECT_NAME})
 set(CPACK_NSIS_PACKAGE_NAME ${PROJECT_NAME})
 set(CPACK_NSIS_INSTALLED_ICON_NAME Vn_Launcher.exe)

@@ -5,6 +5,10 @@ add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM
 
 include(GoogleTest)
 
+# Off for a Windows tree whose programs this machine cannot run (the 32-bit tree where 32-bit code does
+# not run): its test programs are still built, and the checks that only read its files still run.
+option(PRODUCTS_WINDOWS_TESTS "Register the Windows test programs' tests, which run under Wine" ON)
+
 # products_add_test(NAME SOURCES a.cpp ... [LIBS lib ...] [LABELS label ...])
 # One test program per module family. Windows programs go to PRODUCTS_TEST_DIR and run under Wine
 # through the cross-compiling emulator; test discovery waits for ctest so the build needs no Wine.
@@ -26,6 +30,9 @@ function(products_add_test name)
   # click meant for one test's window must not land on another's.
   if("gui" IN_LIST T_LABELS)
     list(APPEND properties RESOURCE_LOCK desktop)
+  endif()
+  if(WIN32 AND NOT PRODUCTS_WINDOWS_TESTS)
+    return()
   endif()
   gtest_discover_tests(${name}
     TEST_PREFIX ${prefix}
