@@ -4,7 +4,9 @@ functions under Wine: every program runs as invoker and names Windows 7 to 11; t
 DPI-unaware with GDI scaling; the companions take Common Controls 6 and the viewer does not.
 
 usage: check_manifests.py WINE_RUN MANIFEST_DUMP_EXE FOLDER   (FOLDER as the Windows programs see it)
+       check_manifests.py --pe FOLDER    (the same checks, the manifests read from the files with a PE reader)
 """
+import os
 import subprocess
 import sys
 import xml.etree.ElementTree as ElementTree
@@ -56,21 +58,14 @@ def faults_of(name, text, windowed, common_controls):
 
 
 def main():
-    if len(sys.argv) != 4:
+    if len(sys.argv) == 3 and sys.argv[1] == "--pe":
+        from pe_resources import manifest_of
+        manifests = {name: manifest_of(os.path.join(sys.argv[2], name)) or "" for name in PROGRAMS}
+    elif len(sys.argv) == 4:
+        manifests = manifests_from_wine(*sys.argv[1:])
+    else:
         print(__doc__, file=sys.stderr)
         return 2
-    wine_run, dump, folder = sys.argv[1:]
-    separator = "" if folder.endswith(("\\", "/")) else "\\"
-    files = [folder + separator + name for name in PROGRAMS]
-    run = subprocess.run([wine_run, dump] + files, capture_output=True, text=True, errors="replace")
-    manifests = {}
-    current = None
-    for line in run.stdout.splitlines(keepends=True):
-        if line.startswith("== "):
-            current = line[3:].strip().replace("/", "\\").split("\\")[-1]
-            manifests[current] = ""
-        elif current is not None:
-            manifests[current] += line
     faults = []
     for name, (windowed, common_controls) in PROGRAMS.items():
         text = manifests.get(name, "").strip().strip("\0")
@@ -83,6 +78,21 @@ def main():
     if not faults:
         print("ok: the manifests of %s" % ", ".join(PROGRAMS))
     return 1 if faults else 0
+
+
+def manifests_from_wine(wine_run, dump, folder):
+    separator = "" if folder.endswith(("\\", "/")) else "\\"
+    files = [folder + separator + name for name in PROGRAMS]
+    run = subprocess.run([wine_run, dump] + files, capture_output=True, text=True, errors="replace")
+    manifests = {}
+    current = None
+    for line in run.stdout.splitlines(keepends=True):
+        if line.startswith("== "):
+            current = line[3:].strip().replace("/", "\\").split("\\")[-1]
+            manifests[current] = ""
+        elif current is not None:
+            manifests[current] += line
+    return manifests
 
 
 if __name__ == "__main__":

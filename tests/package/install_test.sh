@@ -12,26 +12,26 @@ export WINEPREFIX=$work/prefix
 source "$source_dir/scripts/lib/wine.sh"
 
 cpack_into NSIS
-setup=$work/out/Products-$version-win32-setup.exe
+setup=$work/out/Products-$version-$PRODUCTS_WINDOWS_NAME-setup.exe
 [ -f "$setup" ] || { echo "FAIL: $setup was not made"; exit 1; }
 ok "$(basename "$setup"), $(stat -c %s "$setup") bytes"
 
 wine_prepare_prefix || { echo "FAIL: could not make a fresh prefix"; exit 1; }
 wine "$setup" /S
 wineserver -w
-folder="$WINEPREFIX/drive_c/Program Files/Products"
 menu="$WINEPREFIX/drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs/Products"
 app_path='HKLM\Software\Microsoft\Windows\CurrentVersion\App Paths\Vn_Browser.exe'
 uninstall_key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Products'
 query() { wine reg query "$@" 2>/dev/null | tr -d '\r'; }
 exists() { wine reg query "$1" >/dev/null 2>&1; }
+find_installed_folder && ok "installed into $installed" || fail "installed into '$installed', not Program Files"
 
 for file in Vn_Launcher.exe Vn_Products.exe Vn_Browser.exe feed-server.exe Vn_Skin.dll Vn_Category.dll \
   Vn_Countries.dll README.txt catalog/accounts.txt catalog/products/demo.txt Uninstall.exe; do
   [ -f "$folder/$file" ] || fail "not installed: $file"
 done
 [ -f "$menu/Products Launcher.lnk" ] && ok "Start-menu shortcut to the launcher" || fail "no Start-menu shortcut in $menu"
-query "$app_path" /ve | grep -qF 'C:\Program Files\Products\Vn_Browser.exe' && ok "App Paths names the browser" ||
+query "$app_path" /ve | grep -qF "$installed\\Vn_Browser.exe" && ok "App Paths names the browser" ||
   fail "App Paths key: $(query "$app_path")"
 exists "$app_path" && exists "$uninstall_key" || fail "the keys are not there to look at"
 entry=$(query "$uninstall_key")
@@ -39,11 +39,11 @@ grep -qE 'DisplayVersion +REG_SZ +'"$version" <<<"$entry" && grep -qE 'DisplayNa
   ok "uninstall entry with version $version" || fail "uninstall entry: $entry"
 
 # The installed programs' manifests, read in the prefix they were installed into.
-python3 "$source_dir/tests/package/check_manifests.py" wine "$dump" 'C:\Program Files\Products' ||
+python3 "$source_dir/tests/package/check_manifests.py" "$PRODUCTS_WINE" "$dump" "$installed" ||
   fail "manifests of the installed programs"
 
 # The installed programs end to end, through the same test the build's programs pass.
-if PRODUCTS_INSTALLED_DIR='C:\Program Files\Products' wine "$e2e" \
+if PRODUCTS_INSTALLED_DIR=$installed wine "$e2e" \
   --gtest_filter='EndToEnd.TheLauncherStartsTheViewerAndAServerPageReachesTheBrowser' >"$work/e2e.log" 2>&1; then
   ok "the installed launcher, viewer, browser and feed server work together"
 else

@@ -1,18 +1,19 @@
 #!/bin/bash
-# Makes the portable zip with CPack and checks it: exactly the expected files, every program and
-# library with a version resource of the project's version, and none importing a MinGW runtime DLL.
-# usage: package_test.sh BUILD_DIR VERSION VERSION_CHECK_EXE MANIFEST_DUMP_EXE
+# Makes the portable zip with CPack and checks it without running anything in it, so that the 32-bit
+# zip is checked on any machine: exactly the expected files, every program and library with a version
+# resource of the project's version and its manifest, and none importing a MinGW runtime DLL.
+# usage: package_test.sh BUILD_DIR VERSION
 set -u
-build=$1 version=$2 checker=$3 dump=$4
+build=$1 version=$2
 objdump=${OBJDUMP:-i686-w64-mingw32-objdump}
 source "$(dirname "${BASH_SOURCE[0]}")/package_lib.sh"
 
 cpack_into ZIP
-zip=$work/out/Products-$version-win32.zip
+zip=$work/out/Products-$version-$PRODUCTS_WINDOWS_NAME.zip
 [ -f "$zip" ] || { ls -R "$work/out"; echo "FAIL: $zip was not made"; exit 1; }
 echo "ok: $(basename "$zip"), $(stat -c %s "$zip") bytes"
 
-top=Products-$version-win32
+top=Products-$version-$PRODUCTS_WINDOWS_NAME
 expected=$(printf '%s\n' README.txt Vn_Browser.exe Vn_Category.dll Vn_Countries.dll Vn_Launcher.exe \
   Vn_Products.exe Vn_Skin.dll feed-server.exe catalog/accounts.txt catalog/products/demo.txt \
   catalog/products/kestrel-cycles.txt | sed "s|^|$top/|" | sort)
@@ -28,16 +29,15 @@ python3 -c 'import sys, zipfile; zipfile.ZipFile(sys.argv[1]).extractall(sys.arg
 pes=()
 for pe in "$work/unpacked/$top"/*.exe "$work/unpacked/$top"/*.dll; do
   [ -f "$pe" ] || continue
-  pes+=("Z:$pe")
+  pes+=("$pe")
   runtime=$("$objdump" -p "$pe" | grep -iE 'DLL Name: .*(libgcc|libstdc|libwinpthread|mingw)')
   # Only scripts/package --sign signs; a plain build carries no signature.
   osslsigncode verify -in "$pe" 2>&1 | grep -q 'No signature found' || fail "$(basename "$pe") is signed without --sign"
   [ -z "$runtime" ] || fail "$(basename "$pe") imports a MinGW runtime DLL: $runtime"
 done
 [ ${#pes[@]} -eq 7 ] || fail "expected 7 programs and libraries, found ${#pes[@]}"
-# The Windows checker reads each file's version resource through the system's own version API.
-"$build/wine-run" "$checker" "$version" "${pes[@]}" || fail "version resources"
-python3 "$(dirname "$0")/check_manifests.py" "$build/wine-run" "$dump" "Z:$work/unpacked/$top" || fail "manifests"
+"$pe_python" "$(dirname "$0")/pe_resources.py" versions "$version" "${pes[@]}" || fail "version resources"
+"$pe_python" "$(dirname "$0")/check_manifests.py" --pe "$work/unpacked/$top" || fail "manifests"
 grep -q $'\r$' "$work/unpacked/$top/README.txt" || fail "README.txt is not in CRLF line ends"
 grep -q "Products $version for Windows" "$work/unpacked/$top/README.txt" || fail "README.txt does not name the version"
 [ $status -eq 0 ] && echo "ok: package contents"

@@ -1,11 +1,12 @@
 #!/bin/bash
 # Signs both downloads with a throwaway certificate made here, as scripts/package --sign does, and
-# checks them as a user's system would: every program and library in the zip, the installer, and what
-# the installer puts on the disk, the uninstaller included, carry a signature that osslsigncode
-# verifies against the certificate; the signed installer still installs. Needs DISPLAY.
-# usage: sign_test.sh SOURCE_DIR BUILD_DIR VERSION
+# checks them as a user's system would: every program and library in the zip and the installer carry
+# a signature that osslsigncode verifies against the certificate. With "install", the signed installer
+# then still installs, and what it puts on the disk, the uninstaller included, is signed (needs DISPLAY
+# and Wine that runs this build's programs); without, nothing is run, so it checks any build anywhere.
+# usage: sign_test.sh SOURCE_DIR BUILD_DIR VERSION [install]
 set -u
-source_dir=$1 build=$2 version=$3
+source_dir=$1 build=$2 version=$3 mode=${4:-}
 source "$(dirname "${BASH_SOURCE[0]}")/package_lib.sh"
 export WINEPREFIX=$work/prefix
 source "$source_dir/scripts/lib/wine.sh"
@@ -30,18 +31,19 @@ count_signed() {
   echo "$count of $#"
 }
 
-top=Products-$version-win32
+top=Products-$version-$PRODUCTS_WINDOWS_NAME
 python3 -c 'import sys, zipfile; zipfile.ZipFile(sys.argv[1]).extractall(sys.argv[2])' "$work/out/$top.zip" "$work/zip"
 signed=$(count_signed "$work/zip/$top"/*.exe "$work/zip/$top"/*.dll)
 [ "$signed" = "7 of 7" ] && ok "the zip's 7 programs and libraries are signed" || fail "the zip: $signed programs and libraries signed"
 setup=$work/out/$top-setup.exe
 verified "$setup" && ok "the installer is signed" || fail "the installer is not signed"
+[ "$mode" = install ] || exit $status
 
 wine_prepare_prefix || { echo "FAIL: could not make a fresh prefix"; exit 1; }
 wine "$setup" /S
 wineserver -w
-folder="$WINEPREFIX/drive_c/Program Files/Products"
-[ -f "$folder/Vn_Products.exe" ] && ok "the signed installer installs" || fail "nothing installed from the signed installer"
+find_installed_folder && [ -f "$folder/Vn_Products.exe" ] && ok "the signed installer installs" ||
+  fail "nothing installed from the signed installer"
 signed=$(count_signed "$folder"/*.exe "$folder"/*.dll)
 [ "$signed" = "8 of 8" ] && ok "the 7 installed programs and libraries and the uninstaller are signed" ||
   fail "installed: $signed programs and libraries signed"
