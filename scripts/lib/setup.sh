@@ -1,13 +1,20 @@
 # Installs what building and testing need on a Debian 12 machine; quick when all is there.
-# Source it, then call ensure_packages.
+# Source it, then call choose_windows_arch (scripts/lib/arch.sh) and ensure_packages.
+source "$(dirname "${BASH_SOURCE[0]}")/arch.sh"
 
-# Debian packages the project needs (native tools, the i686 MinGW cross compilers, Wine, a display,
+# Debian packages the project needs on every machine (native tools, the i686 MinGW cross compilers
+# that build what users get, 64-bit Wine, a display, the PE reader and signer that check the downloads,
 # the load balancer of the feed server fleet tests, and systemd-analyze and dpkg-shlibdeps for its package).
 PRODUCTS_PACKAGES=(
-  cmake make g++ clang libclang-rt-14-dev googletest python3 iso-codes file procps
-  g++-mingw-w64-i686 wine wine32:i386 fonts-wine xvfb xauth x11-utils imagemagick libasio-dev nsis
+  cmake make g++ clang libclang-rt-14-dev googletest python3 python3-pefile iso-codes file procps
+  g++-mingw-w64-i686 wine wine64 fonts-wine xvfb xauth x11-utils imagemagick libasio-dev nsis
   osslsigncode openssl haproxy systemd dpkg-dev
 )
+# What each way of running the Windows tests adds (scripts/lib/arch.sh decides the way): 32-bit Wine,
+# or the x86_64 compilers of the 64-bit test build (wine64 needs the GStreamer library named when
+# apt falls back to the base release).
+PRODUCTS_PACKAGES_WIN32=(wine32:i386)
+PRODUCTS_PACKAGES_WIN64=(g++-mingw-w64-x86-64-posix libgstreamer-plugins-base1.0-0)
 
 # Seconds between attempts at the package indexes; the set-up test makes it 0.
 PRODUCTS_APT_RETRY_DELAY=${PRODUCTS_APT_RETRY_DELAY:-3}
@@ -36,15 +43,19 @@ update_package_indexes() {
 }
 
 ensure_packages() {
-  local missing=() package
-  for package in "${PRODUCTS_PACKAGES[@]}"; do
+  local missing=() package wanted=("${PRODUCTS_PACKAGES[@]}")
+  case "${PRODUCTS_WINDOWS_ARCH:-}" in
+    32) wanted+=("${PRODUCTS_PACKAGES_WIN32[@]}") ;;
+    64) wanted+=("${PRODUCTS_PACKAGES_WIN64[@]}") ;;
+  esac
+  for package in "${wanted[@]}"; do
     dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed' || missing+=("$package")
   done
   [ ${#missing[@]} -eq 0 ] && return 0
   echo "Installing: ${missing[*]}" >&2
   local sudo=""
   [ "$(id -u)" -eq 0 ] || sudo="sudo"
-  if ! dpkg --print-foreign-architectures | grep -qx i386; then
+  if printf '%s\n' "${missing[@]}" | grep -q ':i386$' && ! dpkg --print-foreign-architectures | grep -qx i386; then
     $sudo dpkg --add-architecture i386
   fi
   local log

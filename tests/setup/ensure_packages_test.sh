@@ -152,7 +152,7 @@ EOF
 chmod +x "$stubs"/*
 
 export PATH="$stubs:$PATH" STUB_LOG=$work/calls.log
-unset STUB_SUDO DEBIAN_FRONTEND
+unset STUB_SUDO DEBIAN_FRONTEND PRODUCTS_WINDOWS_ARCH
 for tool in apt-get dpkg dpkg-query id sudo sleep; do
   [ "$(command -v "$tool")" = "$stubs/$tool" ] || { echo "FAIL: $tool is not the stand-in"; exit 1; }
 done
@@ -178,6 +178,8 @@ run_ensure_packages() {
     # shellcheck source=/dev/null
     source "$setup"
     PRODUCTS_PACKAGES=(fake-tool-a fake-viewer-b:i386 fake-lib-c)
+    PRODUCTS_PACKAGES_WIN32=(fake-wine-e:i386) PRODUCTS_PACKAGES_WIN64=(fake-cross-d)
+    PRODUCTS_WINDOWS_ARCH=${WAY:-}
     ensure_packages
   ) >"$work/out" 2>&1
   status=$?
@@ -299,6 +301,16 @@ run_ensure_packages
 [ "$status" -eq 0 ] || problem "exit status $status, expected 0"
 [ -z "$calls" ] || problem "called tools though nothing was missing"
 finish_case "nothing missing: apt-get, dpkg and sudo never called"
+
+# 7. The 64-bit way of the Windows tests: its packages join the list, and with no i386 package
+#    missing the i386 architecture is left alone.
+export STUB_UID=0 STUB_FOREIGN="" STUB_INSTALLED="fake-viewer-b:i386"
+export STUB_UPDATE=ok STUB_INSTALL=ok
+WAY=64 run_ensure_packages
+[ "$status" -eq 0 ] || problem "exit status $status, expected 0"
+expect_count 1 "apt-get install fake-tool-a fake-lib-c fake-cross-d"
+grep -q 'add-architecture' <<<"$calls" && problem "added i386 though no i386 package was missing"
+finish_case "64-bit way: its own packages, no i386 architecture"
 
 echo "$passed passed, $failed failed"
 [ "$failed" -eq 0 ]
