@@ -1,96 +1,14 @@
-// The connection state machine (take a trusted balancer's PROXY header, read the request in time,
-// answer it with key checks throttled per client address, write the reply as it is taken, linger,
-// close), the accept loop that keeps to the cap, and the drain.
+// The accept loop that keeps to the cap, and the ways to stop: no more accepts, cutting what is left,
+// and the drain between them. What a connection does once taken is in connection.cpp.
 #include "connections.h"
 
-#include <time.h>
-
 #include <chrono>
-#include <string>
-#include <vector>
 
-#include "common/text.h"
-#include "feed_request.h"
-#include "feed_text.h"
-#include "proxy_header.h"
-#include "server_log.h"
+#include "connection.h"
 
 using asio::ip::tcp;
 
 namespace {
-
-// After the reply the sending side is shut and what the client still sends is read and dropped for a
-// short while, so that unread request bytes do not turn the close into a reset that loses the reply
-// (unless the client plainly has nothing more to send: then the close comes at once).
-const int kLingerMs = 2000;
-const size_t kLingerBytesMax = 64 * 1024;
-// A connection beyond its address's share of silent ones has this long to send its whole request.
-const int kShortRequestMs = 1000;
-// How often the connections' time limits are looked at.
-const int kSweepMs = 50;
-// A modest send buffer: the kernel reports room (the reply's progress) every few tens of kilobytes
-// even to a slow reader, where a buffer grown to megabytes would stay full for longer than the idle
-// limit while the reader takes its bytes steadily.
-const int kSendBufferBytes = 64 * 1024;
-
-enum Phase { kReading, kWriting, kLingering, kDone };
-
-} // namespace
-
-struct Connection {
-    Connection(Server* owner, tcp::socket s) : server(owner), socket(std::move(s)) {}
-    Server* server;
-    tcp::socket socket;
-    long long deadlineMs = 0;   // when the phase's time is up (steady clock); the sweep looks
-    Phase phase = kReading;
-    bool awaitingProxy = false; // from a trusted balancer: its PROXY header comes first
-    std::string host;           // the client's address: the peer's, or the one a PROXY header names
-    std::string peer;           // the same with its port, for the log
-    AddressKey address = 0;     // the client's address as a number, for the throttle and the silent share
-    bool countedSilent = false; // counted in silentByAddress while its request is not whole
-    bool requestWhole = false;  // the request came whole (not cut at the limit)
-    std::string request;
-    RequestScan scan;
-    char chunk[2048];
-    size_t lingered = 0;
-    size_t sent = 0;            // reply bytes the kernel has taken
-    // The catalog the request was answered from, held while the reply (which may point into it) goes.
-    std::shared_ptr<const Catalog> catalog;
-    Reply reply;
-};
-
-namespace {
-
-using ConnectionPtr = std::shared_ptr<Connection>;
-
-long long NowMs()
-{
-    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch())
-        .count();
-}
-
-void LogRequest(const std::string& peer, const char* kind, const std::string& account, const char* result,
-                size_t bytes)
-{
-    const auto now = std::chrono::system_clock::now();
-    const time_t seconds = std::chrono::system_clock::to_time_t(now);
-    const int millis =
-        (int)(std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count() % 1000);
-    // The second's text is made once per second, not once per line.
-    static time_t stampSeconds = -1;
-    static char stamp[32] = "";
-    if (seconds != stampSeconds) {
-        stampSeconds = seconds;
-        const struct tm* utc = gmtime(&seconds);
-        if (utc == nullptr || strftime(stamp, sizeof stamp, "%Y-%m-%dT%H:%M:%S", utc) == 0)
-            stamp[0] = '\0';
-    }
-    const std::string who = LogSafe(account.data(), account.size(), kAccountIdMax);
-    char line[256];
-    FormatText(line, sizeof line, "%s.%03dZ %s %s %s %s %lu", stamp, millis, peer.c_str(), kind, who.c_str(),
-               result, (unsigned long)bytes);
-    LogLine(line);
-}
 
 void Accept(Server* server);
 
@@ -101,319 +19,19 @@ void AcceptIfRoom(Server* server)
         Accept(server);
 }
 
-// Ends the drain once the last connection has gone.
-void EndIfDrained(Server* server)
+} // namespace
+
+void ConnectionEnded(Server* server)
 {
+    AcceptIfRoom(server);
+    // The drain ends once the last connection has gone.
     if (!server->draining || !server->live.empty())
         return;
     server->drainTimer->cancel();
     server->io->stop();
 }
 
-// Counts a connection as silent for its address; true when the address already had its share.
-bool CountSilent(const ConnectionPtr& c)
-{
-    int& silent = c->server->silentByAddress[c->address];
-    const bool beyondShare = silent >= c->server->options.maxSilentPerAddress;
-    ++silent;
-    c->countedSilent = true;
-    return beyondShare;
-}
-
-void NoLongerSilent(const ConnectionPtr& c)
-{
-    if (!c->countedSilent)
-        return;
-    c->countedSilent = false;
-    std::map<AddressKey, int>& silent = c->server->silentByAddress;
-    const auto found = silent.find(c->address);
-    if (found != silent.end() && --found->second <= 0)
-        silent.erase(found);
-}
-
-// IPv4 addresses as they are; IPv6 ones by their first 64 bits, and the IPv4 address in an IPv4-mapped one.
-AddressKey KeyOf(const asio::ip::address& address)
-{
-    if (address.is_v4())
-        return address.to_v4().to_uint();
-    const asio::ip::address_v6 v6 = address.to_v6();
-    if (v6.is_v4_mapped())
-        return asio::ip::make_address_v4(asio::ip::v4_mapped, v6).to_uint();
-    const asio::ip::address_v6::bytes_type bytes = v6.to_bytes();
-    AddressKey key = 0;
-    for (int i = 0; i < 8; ++i)
-        key = key << 8 | bytes[i];
-    return key;
-}
-
-void SetClient(const ConnectionPtr& c, const asio::ip::address& address, unsigned short port)
-{
-    c->host = address.to_string();
-    c->peer = (address.is_v6() ? "[" + c->host + "]" : c->host) + ":" + std::to_string(port);
-    c->address = KeyOf(address);
-}
-
-bool IsTrustedProxy(const ServerOptions& options, const asio::ip::address& address)
-{
-    if (!address.is_v4())
-        return false;
-    for (unsigned trusted : options.trustedProxies)
-        if (trusted == address.to_v4().to_uint())
-            return true;
-    return false;
-}
-
-void Finish(const ConnectionPtr& c)
-{
-    if (c->phase == kDone)
-        return;
-    c->phase = kDone;
-    NoLongerSilent(c);
-    std::error_code ignored;
-    c->socket.close(ignored);
-    c->server->live.erase(c);
-    AcceptIfRoom(c->server);
-    EndIfDrained(c->server);
-}
-
-// Ends a reply that is not whole with a reset, so that the client cannot take what it got for all of
-// it: a normal close after the last byte sent would look exactly like the end of a short feed.
-void CutReply(const ConnectionPtr& c)
-{
-    LogRequest(c->peer, KindName(c->reply.kind), c->reply.account, "cut", c->sent);
-    std::error_code ignored;
-    c->socket.set_option(asio::socket_base::linger(true, 0), ignored);
-    Finish(c);
-}
-
-void OnTimeout(const ConnectionPtr& c)
-{
-    if (c->phase == kReading)
-        LogRequest(c->peer, KindName(KindOfStart(c->request.data(), c->request.size())), "", "timeout", 0);
-    if (c->phase == kWriting)
-        CutReply(c);
-    else
-        Finish(c);
-}
-
-// Every connection's time limit is a deadline that one sweep of the server looks at a few times a
-// second: no timer of its own to arm, re-arm and cancel for each step of each connection. A limit is
-// kept to within a sweep's interval.
-void Sweep(Server* server);
-
-void StartSweep(Server* server)
-{
-    if (server->sweeping)
-        return;
-    server->sweeping = true;
-    server->sweep->expires_after(std::chrono::milliseconds(kSweepMs));
-    server->sweep->async_wait([server](const std::error_code& ec) {
-        server->sweeping = false;
-        if (!ec)
-            Sweep(server);
-    });
-}
-
-void Sweep(Server* server)
-{
-    const long long now = NowMs();
-    std::vector<ConnectionPtr> due;
-    for (const ConnectionPtr& c : server->live)
-        if (c->deadlineMs <= now)
-            due.push_back(c);
-    for (const ConnectionPtr& c : due)
-        if (c->phase != kDone)
-            OnTimeout(c);
-    if (!server->live.empty())
-        StartSweep(server);
-}
-
-// Sets the connection's time limit from now, in place of the one before.
-void ArmTimer(const ConnectionPtr& c, int ms)
-{
-    c->deadlineMs = NowMs() + ms;
-    StartSweep(c->server);
-}
-
-// Whether the client can be closed on at once, without the linger: it sent a whole request of a kind
-// after which it only reads (the viewer's line, a GET or HEAD), nothing beyond it, and nothing waits
-// unread, which the close would answer with a reset.
-bool SaidNothingMore(const ConnectionPtr& c)
-{
-    const std::string& r = c->request;
-    if (!c->requestWhole || r.empty() || r.back() != '\n' || KindOfStart(r.data(), r.size()) == kKindOther)
-        return false;
-    const bool oneLine = r.find('\n') == r.size() - 1;
-    const bool fieldsEnded = (r.size() >= 2 && r.compare(r.size() - 2, 2, "\n\n") == 0) ||
-                             (r.size() >= 3 && r.compare(r.size() - 3, 3, "\n\r\n") == 0);
-    std::error_code ec;
-    return (oneLine || fieldsEnded) && c->socket.available(ec) == 0 && !ec;
-}
-
-void Linger(const ConnectionPtr& c)
-{
-    c->socket.async_read_some(asio::buffer(c->chunk), [c](const std::error_code& ec, size_t n) {
-        c->lingered += n;
-        if (ec || c->phase != kLingering || c->lingered > kLingerBytesMax) {
-            Finish(c);
-            return;
-        }
-        Linger(c);
-    });
-}
-
-// Writes the reply piece by piece as the kernel takes it; each piece taken is progress and restarts
-// the idle limit, so a slow but steady reader gets the whole reply however long it takes.
-void WriteMore(const ConnectionPtr& c)
-{
-    const size_t size = ReplySize(c->reply);
-    c->socket.async_write_some(
-        asio::buffer(ReplyData(c->reply) + c->sent, size - c->sent), [c, size](const std::error_code& ec, size_t n) {
-            if (c->phase != kWriting)
-                return;
-            c->sent += n;
-            if (ec) {
-                LogRequest(c->peer, KindName(c->reply.kind), c->reply.account, "send-failed", c->sent);
-                Finish(c);
-                return;
-            }
-            if (c->sent < size) {
-                ArmTimer(c, c->server->options.replyIdleMs);
-                WriteMore(c);
-                return;
-            }
-            LogRequest(c->peer, KindName(c->reply.kind), c->reply.account, c->reply.result, c->sent);
-            if (SaidNothingMore(c)) {
-                Finish(c);
-                return;
-            }
-            c->phase = kLingering;
-            std::error_code ignored;
-            c->socket.shutdown(tcp::socket::shutdown_send, ignored);
-            ArmTimer(c, kLingerMs);
-            Linger(c);
-        });
-}
-
-void SendReply(const ConnectionPtr& c)
-{
-    if (ReplySize(c->reply) == 0) {
-        LogRequest(c->peer, KindName(c->reply.kind), c->reply.account, c->reply.result, 0);
-        Finish(c);
-        return;
-    }
-    c->phase = kWriting;
-    // A reply longer than the send buffer needs it small (above); a shorter one is taken in one write.
-    if (ReplySize(c->reply) > (size_t)kSendBufferBytes) {
-        std::error_code ignored;
-        c->socket.set_option(asio::socket_base::send_buffer_size(kSendBufferBytes), ignored);
-    }
-    ArmTimer(c, c->server->options.replyIdleMs);
-    WriteMore(c);
-}
-
-// Answers a whole request from the catalog in force, with key checks held back while the address is
-// locked out, and counts a failed check against the address.
-void Answer(const ConnectionPtr& c, RequestState state)
-{
-    NoLongerSilent(c);
-    c->requestWhole = state == kRequestComplete;
-    Server* server = c->server;
-    const long long now = NowMs();
-    AnswerContext context;
-    context.lockedSeconds = (int)((KeyLockRemaining(server->keyGuard, c->address, now) + 999) / 1000);
-    context.now = time(nullptr);
-    context.draining = server->stopping;
-    if (server->pages.catalog != server->catalog) {
-        server->pages = PageCache();
-        server->pages.catalog = server->catalog;
-    }
-    context.pages = &server->pages;
-    c->catalog = server->catalog;
-    c->reply = AnswerRequest(*c->catalog, c->request.data(), c->request.size(), state, context);
-    if (c->reply.keyCheckFailed) {
-        int failures = 0;
-        const long long lockMs = RecordKeyFailure(&server->keyGuard, c->address, now, &failures);
-        if (lockMs > 0) {
-            char line[160];
-            FormatText(line, sizeof line, "feed-server: %s locked out of key checks for %lld ms after %d failed checks",
-                       c->host.c_str(), lockMs, failures);
-            LogLine(line);
-        }
-    }
-    SendReply(c);
-}
-
-void Read(const ConnectionPtr& c);
-
-// The header a trusted balancer sends first: the client it names takes the connection's place in the
-// log, the throttle and the share of silent connections (a health check names none and keeps the
-// balancer's). True when the header was whole and is taken off the bytes read; otherwise more is read,
-// or the connection, which did not start with a header, is closed.
-bool TakeProxyHeader(const ConnectionPtr& c)
-{
-    ProxyHeader header;
-    const ProxyState state = ParseProxyHeader(c->request.data(), c->request.size(), &header);
-    if (state == kProxyPartial) {
-        Read(c);
-        return false;
-    }
-    if (state == kProxyInvalid) {
-        LogRequest(c->peer, KindName(kKindOther), "", "bad-proxy", 0);
-        Finish(c);
-        return false;
-    }
-    c->awaitingProxy = false;
-    c->request.erase(0, header.length);
-    if (header.hasClient) {
-        NoLongerSilent(c);
-        SetClient(c, header.client, header.clientPort);
-        if (CountSilent(c) && kShortRequestMs < c->server->options.requestTimeoutMs)
-            ArmTimer(c, kShortRequestMs);
-    }
-    return true;
-}
-
-void Read(const ConnectionPtr& c)
-{
-    c->socket.async_read_some(asio::buffer(c->chunk), [c](const std::error_code& ec, size_t n) {
-        if (c->phase != kReading)
-            return;
-        if (ec) {
-            // The client went away (or reset) before its request was whole.
-            LogRequest(c->peer, KindName(KindOfStart(c->request.data(), c->request.size())), "", "closed", 0);
-            Finish(c);
-            return;
-        }
-        const size_t room = kRequestMax - c->request.size();
-        c->request.append(c->chunk, n < room ? n : room);
-        if (c->awaitingProxy && !TakeProxyHeader(c))
-            return;
-        RequestState state = ScanRequest(&c->scan, c->request.data(), c->request.size());
-        if (state == kRequestPartial && c->request.size() >= kRequestMax)
-            state = kRequestTooLong;
-        if (state == kRequestPartial) {
-            Read(c);
-            return;
-        }
-        Answer(c, state);
-    });
-}
-
-void Admit(Server* server, tcp::socket socket, const tcp::endpoint& peer)
-{
-    ConnectionPtr c = std::make_shared<Connection>(server, std::move(socket));
-    SetClient(c, peer.address(), peer.port());
-    c->awaitingProxy = IsTrustedProxy(server->options, peer.address());
-    server->live.insert(c);
-    // One address may keep only so many connections silent for the whole request time; beyond them
-    // a connection must say its request at once. A crowd behind one address sends at once and is
-    // never touched; a peer holding silent connections loses the extra ones within a second.
-    const ServerOptions& options = server->options;
-    const bool beyondShare = CountSilent(c);
-    ArmTimer(c, beyondShare && kShortRequestMs < options.requestTimeoutMs ? kShortRequestMs : options.requestTimeoutMs);
-    Read(c);
-}
+namespace {
 
 void OnAccept(Server* server, const std::error_code& ec, tcp::socket socket)
 {
@@ -466,12 +84,8 @@ void CutConnections(Server* server)
 {
     server->cut = true;
     const std::set<ConnectionPtr> live = server->live;
-    for (const ConnectionPtr& c : live) {
-        if (c->phase == kWriting)
-            CutReply(c);
-        else
-            Finish(c);
-    }
+    for (const ConnectionPtr& c : live)
+        EndConnection(c);
 }
 
 void Drain(Server* server, int drainMs)
@@ -500,5 +114,5 @@ void Drain(Server* server, int drainMs)
                 CutConnections(server);
         });
     }
-    EndIfDrained(server);
+    ConnectionEnded(server);
 }

@@ -12,13 +12,14 @@
 #include "feed_catalog.h"
 #include "feed_guard.h"
 #include "feed_request.h"
+#include "server_log.h"
 #include "server_options.h"
 
 // One client's connection, from its accept to its close (connections.cpp).
 struct Connection;
 
-// What serving needs, all of it. It is touched only by the thread that runs io (the log writer has
-// its own, in server_log.cpp), so nothing here needs a lock.
+// What serving needs, all of it. It is touched only by the thread that runs io (the log's queue, shared
+// with its writer thread, keeps its own lock), so nothing here needs a lock.
 struct Server {
     asio::io_context* io = nullptr;
     asio::ip::tcp::acceptor* acceptor = nullptr;  // already listening
@@ -32,6 +33,7 @@ struct Server {
     std::shared_ptr<const Catalog> catalog;
     PageCache pages;  // pages as rendered, of the catalog in force (started afresh when it is replaced)
     ServerOptions options;
+    ServerLog* log = nullptr;
     std::set<std::shared_ptr<Connection>> live;
     std::map<AddressKey, int> silentByAddress;  // connections per address still waiting for their request
     KeyGuard keyGuard;

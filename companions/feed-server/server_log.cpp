@@ -1,4 +1,4 @@
-// The log writer thread and its bounded queue.
+// The log writer thread and its bounded queue, and the request line.
 #include "server_log.h"
 
 #include <errno.h>
@@ -11,27 +11,14 @@
 #endif
 
 #include <chrono>
-#include <condition_variable>
-#include <mutex>
-#include <string>
-#include <thread>
 
 #include "common/text.h"
+#include "feed_catalog.h"
+#include "feed_text.h"
 
 namespace {
 
 const int kGatherMs = 3;
-
-std::mutex gLock;
-std::condition_variable gWake;  // a line was queued, or the end came
-std::condition_variable gIdle;  // the writer wrote all it had
-std::string gQueued;
-bool gWriting = false;
-bool gEnding = false;
-bool gGone = false;             // the output failed (its reader left): nothing more is written
-unsigned long gDropped = 0;
-bool gStarted = false;
-std::thread gWriter;
 
 // Writes with the descriptor's own blocking write, not stdio: a writer blocked for ever must hold no
 // lock that the process's exit would wait for.
@@ -53,18 +40,18 @@ bool WriteAll(const char* data, size_t size)
     return true;
 }
 
-void WriterLoop()
+void WriterLoop(ServerLog* log)
 {
-    std::unique_lock<std::mutex> hold(gLock);
+    std::unique_lock<std::mutex> hold(log->lock);
     for (;;) {
-        gWake.wait(hold, [] { return !gQueued.empty() || gEnding; });
-        if (gQueued.empty())
+        log->wake.wait(hold, [log] { return !log->queued.empty() || log->ending; });
+        if (log->queued.empty())
             break;
         std::string batch;
-        batch.swap(gQueued);
-        gWriting = true;
-        const bool gone = gGone;
-        const bool ending = gEnding;
+        batch.swap(log->queued);
+        log->writing = true;
+        const bool gone = log->gone;
+        const bool ending = log->ending;
         hold.unlock();
         const bool written = gone || WriteAll(batch.data(), batch.size());
         // Lines gather for a moment before the next write: a busy server then wakes this thread a few
@@ -72,65 +59,85 @@ void WriterLoop()
         if (!ending)
             std::this_thread::sleep_for(std::chrono::milliseconds(kGatherMs));
         hold.lock();
-        gWriting = false;
+        log->writing = false;
         if (!written)
-            gGone = true;
+            log->gone = true;
         // Said once per stall, when the output moves again: a stuck reader could not be told anyway.
-        if (gDropped > 0 && !gGone) {
+        if (log->dropped > 0 && !log->gone) {
             char notice[128];
             FormatText(notice, sizeof notice, "feed-server: %lu log lines dropped while the output was not read\n",
-                       gDropped);
-            gQueued += notice;
-            gDropped = 0;
+                       log->dropped);
+            log->queued += notice;
+            log->dropped = 0;
         }
-        if (gQueued.empty())
-            gIdle.notify_all();
+        if (log->queued.empty())
+            log->idle.notify_all();
     }
-    gIdle.notify_all();
+    log->idle.notify_all();
 }
 
 } // namespace
 
-void LogStart()
+void LogStart(ServerLog* log)
 {
-    gStarted = true;
-    gWriter = std::thread(WriterLoop);
+    log->started = true;
+    log->writer = std::thread(WriterLoop, log);
 }
 
-void LogLine(const char* text)
+void LogLine(ServerLog* log, const char* text)
 {
-    if (!gStarted) {
+    if (!log->started) {
         fputs(text, stdout);
         fputc('\n', stdout);
         fflush(stdout);
         return;
     }
     const size_t length = strlen(text);
-    std::lock_guard<std::mutex> hold(gLock);
-    if (gEnding)
+    std::lock_guard<std::mutex> hold(log->lock);
+    if (log->ending)
         return;
-    if (gQueued.size() + length + 1 > kLogQueuedBytesMax) {
-        ++gDropped;
+    if (log->queued.size() + length + 1 > kLogQueuedBytesMax) {
+        ++log->dropped;
         return;
     }
-    gQueued.append(text, length);
-    gQueued += '\n';
-    gWake.notify_one();
+    log->queued.append(text, length);
+    log->queued += '\n';
+    log->wake.notify_one();
 }
 
-bool LogFinish(int timeoutMs)
+bool LogFinish(ServerLog* log, int timeoutMs)
 {
-    if (!gStarted)
+    if (!log->started)
         return true;
-    std::unique_lock<std::mutex> hold(gLock);
-    gEnding = true;
-    gWake.notify_one();
-    const bool drained = gIdle.wait_for(hold, std::chrono::milliseconds(timeoutMs),
-                                        [] { return gQueued.empty() && !gWriting; });
+    std::unique_lock<std::mutex> hold(log->lock);
+    log->ending = true;
+    log->wake.notify_one();
+    const bool drained = log->idle.wait_for(hold, std::chrono::milliseconds(timeoutMs),
+                                            [log] { return log->queued.empty() && !log->writing; });
     hold.unlock();
     if (!drained)
         return false;
-    gWriter.join();
-    gStarted = false;
+    log->writer.join();
+    log->started = false;
     return true;
+}
+
+void LogRequest(ServerLog* log, const std::string& peer, const char* kind, const std::string& account,
+                const char* result, size_t bytes)
+{
+    const auto now = std::chrono::system_clock::now();
+    const time_t seconds = std::chrono::system_clock::to_time_t(now);
+    const int millis =
+        (int)(std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count() % 1000);
+    if (seconds != log->stampSeconds) {
+        log->stampSeconds = seconds;
+        const struct tm* utc = gmtime(&seconds);
+        if (utc == nullptr || strftime(log->stamp, sizeof log->stamp, "%Y-%m-%dT%H:%M:%S", utc) == 0)
+            log->stamp[0] = '\0';
+    }
+    const std::string who = LogSafe(account.data(), account.size(), kAccountIdMax);
+    char line[256];
+    FormatText(line, sizeof line, "%s.%03dZ %s %s %s %s %lu", log->stamp, millis, peer.c_str(), kind, who.c_str(),
+               result, (unsigned long)bytes);
+    LogLine(log, line);
 }

@@ -79,7 +79,7 @@ std::string CurrenciesUsed(const Catalog& catalog, size_t* categories)
 }
 
 // "feed-server: catalog DIR: ..." or, after a reload, "feed-server: catalog DIR reloaded: ...".
-void LogCatalogSummary(const std::string& dir, const Catalog& catalog, const char* what = "")
+void LogCatalogSummary(ServerLog* log, const std::string& dir, const Catalog& catalog, const char* what = "")
 {
     size_t categories = 0;
     const std::string currencies = CurrenciesUsed(catalog, &categories);
@@ -87,7 +87,7 @@ void LogCatalogSummary(const std::string& dir, const Catalog& catalog, const cha
     FormatText(line, sizeof line, "feed-server: catalog %s%s: %lu accounts, %lu products in %lu categories; currencies %s",
                TerminalSafe(dir).c_str(), what, (unsigned long)catalog.accounts.size(),
                (unsigned long)catalog.productCount, (unsigned long)categories, currencies.c_str());
-    LogLine(line);
+    LogLine(log, line);
 }
 
 // Opens, binds and listens; the queue is the longest the system allows (4096 on Linux, its own
@@ -116,12 +116,12 @@ void WaitForStop(Server* server, asio::signal_set* signals)
             FormatText(line, sizeof line,
                        "feed-server: stopping on signal %d: no new connections; %lu under way get %d ms to finish",
                        signalNumber, (unsigned long)server->live.size(), server->options.drainMs);
-            LogLine(line);
+            LogLine(server->log, line);
             Drain(server, server->options.drainMs);
         } else {
             FormatText(line, sizeof line, "feed-server: signal %d again: cutting the %lu connections left", signalNumber,
                        (unsigned long)server->live.size());
-            LogLine(line);
+            LogLine(server->log, line);
             CutConnections(server);
         }
         WaitForStop(server, signals);
@@ -166,18 +166,19 @@ void FinishReload(Server* server, Reload* reload, ReloadResult* result)
 {
     const std::string& dir = server->options.catalog;
     for (const CatalogError& warning : result->catalog->warnings)
-        LogLine(("feed-server: " + FormatCatalogError(warning)).c_str());
+        LogLine(server->log, ("feed-server: " + FormatCatalogError(warning)).c_str());
     if (result->loaded) {
-        LogCatalogSummary(dir, *result->catalog, " reloaded");
+        LogCatalogSummary(server->log, dir, *result->catalog, " reloaded");
         reload->retired.push_back(std::move(server->catalog));
         server->catalog = std::move(result->catalog);
         server->pages = PageCache();
     } else {
         for (const CatalogError& error : result->errors)
-            LogLine(("feed-server: " + FormatCatalogError(error)).c_str());
+            LogLine(server->log, ("feed-server: " + FormatCatalogError(error)).c_str());
         if (result->errors.size() >= kCatalogErrorsMax)
-            LogLine("feed-server: more errors not shown");
-        LogLine(("feed-server: catalog " + TerminalSafe(dir) + " not reloaded; the one in force stays").c_str());
+            LogLine(server->log, "feed-server: more errors not shown");
+        LogLine(server->log,
+                ("feed-server: catalog " + TerminalSafe(dir) + " not reloaded; the one in force stays").c_str());
         reload->retired.push_back(std::move(result->catalog));
     }
     JobDone(server, reload);
@@ -205,7 +206,7 @@ void NextJob(Server* server, Reload* reload)
     } else if (reload->wanted) {
         reload->wanted = false;
         reload->busy = true;
-        LogLine("feed-server: reloading the catalog");
+        LogLine(server->log, "feed-server: reloading the catalog");
         const std::string dir = server->options.catalog;
         reload->worker = std::thread([server, reload, dir] {
             std::shared_ptr<ReloadResult> result = std::make_shared<ReloadResult>();
@@ -239,9 +240,9 @@ void WaitForReload(Server* server, Reload* reload, asio::signal_set* signals)
 #endif
 
 // Ends the process once the log is written; an output that never takes it must not keep the process.
-int Exit(int status)
+int Exit(ServerLog* log, int status)
 {
-    if (!LogFinish(kLogFlushMs)) {
+    if (!LogFinish(log, kLogFlushMs)) {
         fflush(stderr);
         _exit(status);
     }
@@ -260,20 +261,22 @@ int main(int argc, char** argv)
     const int optionStatus = ParseServerOptions(argc, argv, &options);
     if (optionStatus != 0)
         return optionStatus < 0 ? 0 : optionStatus;
-    LogStart();
+    // The log outlives everything that writes to it.
+    ServerLog log;
+    LogStart(&log);
 
     const std::shared_ptr<const Catalog> catalog = LoadAndReport(options.catalog);
     if (catalog == nullptr)
-        return Exit(1);
-    LogCatalogSummary(options.catalog, *catalog);
+        return Exit(&log, 1);
+    LogCatalogSummary(&log, options.catalog, *catalog);
     if (options.check)
-        return Exit(0);
+        return Exit(&log, 0);
 
     std::error_code ec;
     const asio::ip::address_v4 address = asio::ip::make_address_v4(options.address, ec);
     if (ec) {
         fprintf(stderr, "feed-server: %s is not a dotted IPv4 address\n", TerminalSafe(options.address).c_str());
-        return Exit(2);
+        return Exit(&log, 2);
     }
     asio::io_context io(1);
     tcp::acceptor acceptor(io);
@@ -284,7 +287,7 @@ int main(int argc, char** argv)
     if (ec) {
         fprintf(stderr, "feed-server: cannot listen on %s:%u: %s\n", options.address.c_str(),
                 (unsigned)options.port, ec.message().c_str());
-        return Exit(1);
+        return Exit(&log, 1);
     }
     // After io, so that the connections it holds go before the io_context they were made on.
     Server server;
@@ -295,6 +298,7 @@ int main(int argc, char** argv)
     server.sweep = &sweep;
     server.catalog = catalog;
     server.options = options;
+    server.log = &log;
 
     asio::signal_set signals(io, SIGINT, SIGTERM);
 #ifdef SIGBREAK
@@ -319,13 +323,13 @@ int main(int argc, char** argv)
                options.address.c_str(), (unsigned)options.port, options.maxConnections,
                options.maxSilentPerAddress, options.requestTimeoutMs, options.replyIdleMs, options.drainMs,
                proxies.c_str());
-    LogLine(line);
+    LogLine(&log, line);
     StartAccepting(&server);
     io.run();
 #ifdef SIGHUP
     if (reload.worker.joinable())
         reload.worker.join();
 #endif
-    LogLine("feed-server: stopped");
-    return Exit(0);
+    LogLine(&log, "feed-server: stopped");
+    return Exit(&log, 0);
 }

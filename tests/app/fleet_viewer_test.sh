@@ -23,7 +23,7 @@ for address in "${servers[@]}"; do
     --address "$address" --trusted-proxy "$balancer" >"$work/server-$address.log" 2>&1 &
   pids+=($!)
 done
-python3 "$source_dir/companions/feed-server/haproxy_local.py" "$front" "$balancer" "${servers[@]}" >"$work/haproxy.cfg"
+python3 "$source_dir/companions/feed-server/bench/haproxy_local.py" "$front" "$balancer" "${servers[@]}" >"$work/haproxy.cfg"
 for address in "${servers[@]}"; do
   for _ in $(seq 1 300); do listens "$address" && break; sleep 0.1; done
 done

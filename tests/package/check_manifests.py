@@ -7,6 +7,7 @@ usage: check_manifests.py WINE_RUN MANIFEST_DUMP_EXE FOLDER   (FOLDER as the Win
        check_manifests.py --pe FOLDER    (the same checks, the manifests read from the files with a PE reader)
 """
 import os
+import re
 import subprocess
 import sys
 import xml.etree.ElementTree as ElementTree
@@ -23,10 +24,19 @@ WINDOWS_7_TO_11 = {
     "{1f676c76-80e1-4239-95bb-83d0f6d0da78}",
     "{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}",
 }
+
+
+def contract_name(macro):
+    """A program's file name as common/contract.h gives it, the one place it is written."""
+    header = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "common", "contract.h")
+    with open(header) as text:
+        return re.search(r'#\s*define\s+%s\s+"([^"]+)"' % macro, text.read()).group(1)
+
+
 # program: (windowed, takes Common Controls 6)
 PROGRAMS = {
-    "Vn_Products.exe": (True, False),
-    "Vn_Browser.exe": (True, True),
+    contract_name("VIEWER_PROGRAM"): (True, False),
+    contract_name("BROWSER_PROGRAM"): (True, True),
     "Vn_Launcher.exe": (True, True),
     "feed-server.exe": (False, False),
 }

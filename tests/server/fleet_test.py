@@ -20,7 +20,7 @@ import tempfile
 import time
 import unittest
 
-sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "companions", "feed-server"))
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "companions", "feed-server", "bench"))
 import haproxy_local  # noqa: E402
 
 NO_DATA = b"<body><h1>No data</h1></body>\n"

@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
-"""Checks that what the programs agree on is written only in common/contract.h: no other C, C++ or
-resource source spells one of its names (window classes, programs, the spool file) in a string, or one
-of its numbers (ids, commands, the port) in code; and no program source spells one of its feed texts
+"""Checks that what the programs agree on is written only in common/contract.h: no other C, C++,
+resource or Python source spells one of its names (window classes, programs, the spool file) in a
+string, or one of its numbers (ids, commands, the port) in code; and no program source spells one of its feed texts
 (the request prefix, the no-data mark, the address formats). The names and numbers are read from the
 header itself, so the check never holds a second copy of them.
 
@@ -11,16 +11,18 @@ Tests and benchmarks may still write whole feed lines and addresses as known tex
 usage: check_contract.py ROOT          checks the tree at ROOT
        check_contract.py --self-test   shows on made-up trees that a copy is caught
 """
+import io
 import os
 import re
 import sys
+import tokenize
 
 import checker
 
 HEADER = os.path.join("common", "contract.h")
-SOURCES = (".c", ".cpp", ".h", ".rc")
+SOURCES = (".c", ".cpp", ".h", ".rc", ".py")
 SKIPPED_FOLDERS = {"build", ".git"}
-KNOWN_TEXT_FOLDERS = ("tests", "bench")  # where known lines of the feed may stand as literals
+KNOWN_TEXT_FOLDERS = ("tests", "bench")  # folders (at any depth) where known feed lines may stand as literals
 
 DEFINE_STRING = re.compile(r'^\s*#\s*define\s+([A-Z0-9_]+)\s+"((?:[^"\\]|\\.)*)"\s*(?://.*)?$', re.M)
 ENUM_NUMBER = re.compile(r'\b([A-Z][A-Z0-9_]*)\s*=\s*(\d+)\b')
@@ -79,6 +81,19 @@ def split_source(text):
     return "".join(code), strings
 
 
+def split_python(text):
+    """split_source for Python: the code with comments and strings left out, and the strings with their lines."""
+    lines = text.split("\n")
+    code = [[] for _ in lines]
+    strings = []
+    for token in tokenize.generate_tokens(io.StringIO(text).readline):
+        if token.type == tokenize.STRING:
+            strings.append((token.start[0], token.string))
+        elif token.type != tokenize.COMMENT and token.start[0] <= len(lines):
+            code[token.start[0] - 1].append(token.string)
+    return "\n".join(" ".join(words) for words in code), strings
+
+
 def check(root):
     names, texts, numbers = read_contract(root)
     faults = []
@@ -90,8 +105,8 @@ def check(root):
             if not file_name.endswith(SOURCES) or relative == HEADER:
                 continue
             with open(path, errors="replace") as source:
-                code, strings = split_source(source.read())
-            program = not relative.startswith(KNOWN_TEXT_FOLDERS)
+                code, strings = (split_python if file_name.endswith(".py") else split_source)(source.read())
+            program = not any(part in KNOWN_TEXT_FOLDERS for part in relative.split(os.sep)[:-1])
             for line, literal in strings:
                 lowered = literal.lower()
                 for value, macro in names.items():
@@ -136,6 +151,8 @@ SELF_TEST_CASES = [
     ("links/link_menu.cpp", 'HWND h = FindWindowA(HOST_CLASS_NAME, 0); // not "TheHost32WClass"\n', False),
     ("build/generated/copy.cpp", 'const char c[] = "TheHost32WClass";\n', False),
     ("tests/server/log_test.cpp", 'std::regex r(R"(\\d "x \\S+)"); Find("TheHost32WClass");\n', True),
+    ("companions/feed-server/bench/load_table.py", "import os\nPORT = 1360\n", True),
+    ("tests/server/fleet_test.py", '"""The feed on port 1360."""\nPORT = read("FEED_PORT")  # 1360\n', False),
 ]
 
 

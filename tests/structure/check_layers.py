@@ -1,6 +1,9 @@
 #!/usr/bin/env python3
 """Checks the viewer's layer order, common <- feed <- listview <- chrome, links <- app: no source file
 includes a header of a layer above its own or beside it, and no folder's library links one that is.
+Checks the feed server's three folders too: the server program (the folder itself) and bench/ may use
+logic/, neither uses the other, and logic/ uses neither. Their headers are included by name alone,
+so an include is placed by the folder that holds a header of that name.
 
 usage: check_layers.py ROOT          checks the tree at ROOT
        check_layers.py --self-test   shows on made-up trees that a back edge is caught
@@ -15,6 +18,12 @@ RANK = {"common": 0, "feed": 1, "listview": 2, "chrome": 3, "links": 3, "app": 4
 INCLUDE = re.compile(r'\s*#\s*include\s+"([A-Za-z0-9_]+)/')
 LINK = re.compile(r'target_link_libraries\(\s*products_([a-z]+)\b([^)]*)\)', re.S)
 LINKED = re.compile(r'\bproducts_([a-z]+)\b')
+
+FEED_SERVER = os.path.join("companions", "feed-server")
+FEED_SERVER_PARTS = {"logic": os.path.join(FEED_SERVER, "logic"), "server": FEED_SERVER,
+                     "bench": os.path.join(FEED_SERVER, "bench")}
+FEED_SERVER_USES = {"logic": set(), "server": {"logic"}, "bench": {"logic"}}
+QUOTED_INCLUDE = re.compile(r'\s*#\s*include\s+"([^"]+)"')
 
 
 def allowed(own, other):
@@ -44,7 +53,33 @@ def check(root):
                             if own in RANK and other in RANK and not allowed(own, other):
                                 faults.append("%s: products_%s links products_%s" % (
                                     os.path.relpath(path, root), own, other))
+    return faults + check_feed_server(root)
+
+
+def check_feed_server(root):
+    sources = {part: sorted(name for name in os.listdir(os.path.join(root, folder))
+                            if name.endswith((".cpp", ".h")))
+               for part, folder in FEED_SERVER_PARTS.items() if os.path.isdir(os.path.join(root, folder))}
+    part_of_header = {name: part for part, names in sources.items() for name in names if name.endswith(".h")}
+    faults = []
+    for part, names in sources.items():
+        for name in names:
+            path = os.path.join(root, FEED_SERVER_PARTS[part], name)
+            with open(path, errors="replace") as source:
+                for number, line in enumerate(source, 1):
+                    match = QUOTED_INCLUDE.match(line)
+                    other = match and part_of_header.get(os.path.basename(match.group(1)))
+                    if other and other != part and other not in FEED_SERVER_USES[part]:
+                        faults.append("%s:%d: feed server %s includes %s" % (
+                            os.path.relpath(path, root), number, part, other))
     return faults
+
+
+FEED_SERVER_BASE = [
+    ("companions/feed-server/logic/feed_text.h", "#pragma once\n"),
+    ("companions/feed-server/connections.h", '#pragma once\n#include "feed_text.h"\n'),
+    ("companions/feed-server/bench/bench_run.h", '#pragma once\n#include "feed_text.h"\n'),
+]
 
 
 SELF_TEST_CASES = [
@@ -57,8 +92,13 @@ SELF_TEST_CASES = [
     ("links/link_menu.cpp", '#include "chrome/menus.h"\n', True),
     ("listview/view.cpp", '#include "companions/category/category_lookup.h"\n#include <windows.h>\n', False),
     ("app/CMakeLists.txt", "target_link_libraries(products_app PUBLIC products_listview products_feed)\n", False),
+    ("companions/feed-server/logic/feed_text.cpp", '#include "connections.h"\n', True),
+    ("companions/feed-server/logic/feed_names.cpp", '#include "../bench/bench_run.h"\n', True),
+    ("companions/feed-server/bench/bench_main.cpp", '#include "connections.h"\n', True),
+    ("companions/feed-server/server_main.cpp", '#include "bench_run.h"\n', True),
+    ("companions/feed-server/bench/bench_main.cpp", '#include "bench_run.h"\n#include "feed_text.h"\n', False),
 ]
 
 
 if __name__ == "__main__":
-    sys.exit(checker.main(__doc__, check, SELF_TEST_CASES, (), 'layer order', 'kept'))
+    sys.exit(checker.main(__doc__, check, SELF_TEST_CASES, FEED_SERVER_BASE, 'layer order', 'kept'))

@@ -2,7 +2,7 @@
 // account, by all the clients at once, until one opens the feed.
 #pragma once
 
-#include "bench_clients.h"
+#include "bench_run.h"
 
 // Puts the next key's request into the client; false when the key was found or every key was tried.
 bool NextGuessRequest(BenchRun* run, Client* c);

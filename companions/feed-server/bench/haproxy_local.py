@@ -10,13 +10,23 @@ servers from (the one they trust with --trusted-proxy), each SERVER a feed serve
 """
 
 import os
+import re
 import socket
 import subprocess
 import sys
 import time
 
-PORT = 1360
-CONFIG = os.path.join(os.path.dirname(os.path.abspath(__file__)), "deploy", "haproxy.cfg")
+HERE = os.path.dirname(os.path.abspath(__file__))
+CONFIG = os.path.join(HERE, "..", "deploy", "haproxy.cfg")
+
+
+def contract_number(name):
+    """A number the programs agree on, read from common/contract.h so that it is written only there."""
+    with open(os.path.join(HERE, "..", "..", "..", "common", "contract.h")) as header:
+        return int(re.search(r"\b%s\s*=\s*(\d+)" % name, header.read()).group(1))
+
+
+PORT = contract_number("FEED_PORT")
 ROOT_ONLY = ("log", "chroot", "stats", "user", "group", "daemon")
 
 

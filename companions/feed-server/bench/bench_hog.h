@@ -2,7 +2,7 @@
 // each reopened at once when the server cuts it, while the clients ask from another.
 #pragma once
 
-#include "bench_clients.h"
+#include "bench_run.h"
 
 // Opens one silent connection of the hog and keeps it open, reopening it whenever it is cut, until the
 // run's deadline.

@@ -1,5 +1,5 @@
-// feed-server-bench's clients, all on one thread: each connects, sends the request, reads the reply to
-// its end and asks again (or, in the one-shot crowd, not); one BenchRun holds them and what they measured.
+// What the bench's cases share: a client, the run that holds the clients and what they measured, and
+// the socket every client opens. The cases include this, never each other.
 #pragma once
 
 #include <asio.hpp>
@@ -60,21 +60,9 @@ struct BenchRun {
     asio::steady_timer* hardStopTimer = nullptr;
 };
 
+// Seconds since the run started.
 double SecondsSinceStart(const BenchRun& run);
 
 // Opens a socket, bound to the source address when one is given; false when that fails.
 bool OpenSocket(asio::ip::tcp::socket& socket, const std::string& source);
 
-// Starts the client's next request, unless the run is over for it.
-void BeginRequest(BenchRun* run, const ClientPtr& c);
-
-// Ends the run at once: requests under way count as failed, the hog's connections close.
-void StopEverything(BenchRun* run);
-
-// Looks every few milliseconds (the first time after ms) whether every client is done, and then ends
-// the run and cancels its hard stop.
-void WatchForTheEnd(BenchRun* run, int ms);
-
-// The three lines every repeating and one-shot case prints, elapsed being the run's length; returns
-// how many replies had a size other than the usual one.
-size_t PrintClientFigures(BenchRun* run, double elapsed);

@@ -28,7 +28,7 @@ import time
 
 import haproxy_local
 
-PORT = 1360
+PORT = haproxy_local.PORT
 NO_DATA = b"<body><h1>No data</h1></body>\n"
 
 
@@ -521,7 +521,7 @@ def main(argv):
     parser.add_argument("--haproxy", default=shutil.which("haproxy") or "/usr/sbin/haproxy")
     parser.add_argument("--nginx-program", default=shutil.which("nginx") or "/usr/sbin/nginx")
     parser.add_argument("--ab", default=shutil.which("ab") or "/usr/bin/ab")
-    parser.add_argument("--sample", default=os.path.join(os.path.dirname(os.path.abspath(__file__)), "catalog"))
+    parser.add_argument("--sample", default=os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "catalog"))
     args = parser.parse_args(argv[1:])
     raise_descriptor_limit()
     signal.signal(signal.SIGPIPE, signal.SIG_DFL)
