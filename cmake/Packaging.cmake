@@ -6,11 +6,10 @@ foreach(target IN LISTS PRODUCTS_SHIPPED_TARGETS)
   install(PROGRAMS $<TARGET_FILE:${target}> DESTINATION .)
 endforeach()
 # What the downloads need built, and no more: a tree whose test programs do not run here (see
-# PRODUCTS_WINDOWS_TESTS) builds this target, and cpack packs it without building everything first.
+# PRODUCTS_WINDOWS_TESTS) builds only this target. cpack packs what is built without building
+# everything first (scripts/package builds first), so the package tests never run a build.
 add_custom_target(shipped DEPENDS ${PRODUCTS_SHIPPED_TARGETS})
-if(NOT PRODUCTS_WINDOWS_TESTS)
-  set(CMAKE_SKIP_INSTALL_ALL_DEPENDENCY ON)
-endif()
+set(CMAKE_SKIP_INSTALL_ALL_DEPENDENCY ON)
 install(DIRECTORY ${PROJECT_SOURCE_DIR}/companions/feed-server/catalog/ DESTINATION catalog)
 # The read-me in the line ends a Windows editor expects.
 configure_file(${PROJECT_SOURCE_DIR}/packaging/README.txt.in ${CMAKE_BINARY_DIR}/packaging/README.txt
