@@ -1,6 +1,6 @@
 #!/bin/bash
 # Checks that the built folder is PE32 i386 code a plain Windows PC can run: the viewer is a GUI
-# program, and nothing in bin/ imports a MinGW runtime DLL.
+# program that may use more than 2 GB, and nothing in bin/ imports a MinGW runtime DLL.
 set -u
 bin=$1
 objdump=${OBJDUMP:-i686-w64-mingw32-objdump}
@@ -15,6 +15,7 @@ case "$kind" in
   *) fail "Vn_Products.exe is '$kind'" ;;
 esac
 "$objdump" -p "$exe" | grep -q $'^Subsystem\t\t00000002\t(Windows GUI)' || fail "Vn_Products.exe: subsystem is not Windows GUI"
+"$objdump" -p "$exe" | grep -q 'large address aware' || fail "Vn_Products.exe is not large-address-aware"
 
 for module in "$bin"/*.exe "$bin"/*.dll; do
   [ -f "$module" ] || continue
