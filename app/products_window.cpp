@@ -14,6 +14,7 @@
 #include "common/contract.h"
 #include "common/control_ids.h"
 #include "common/look.h"
+#include "common/program_folder.h"
 #include "feed/feed_fetch.h"
 #include "feed/product_list.h"
 #include "links/link_menu.h"
@@ -249,8 +250,10 @@ static LRESULT CALLBACK ProductsWindowProc(HWND window, UINT message, WPARAM wPa
 
 BOOL RegisterProductsClass(HINSTANCE instance)
 {
-    // Without a skin the window takes the system's window colours.
-    OpenSkin(SkinLibraryName);
+    // Without a skin the window takes the system's window colours. Only the one beside the program
+    // counts, never one in the current folder.
+    char skin[MAX_PATH];
+    OpenSkin(PathBesideProgram(skin, sizeof skin, SkinLibraryName) ? skin : SkinLibraryName);
 
     WNDCLASSA windowClass = {};
     windowClass.lpfnWndProc = ProductsWindowProc;

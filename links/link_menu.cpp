@@ -8,15 +8,21 @@
 #include "common/contract.h"
 #include "common/control_ids.h"
 #include "common/look.h"
+#include "common/program_folder.h"
 #include "links/link_address.h"
 
 // The addresses of the latest menu that had the matching item; read when its command arrives.
 static char webUrl[LINK_ADDRESS_CAPACITY];
 static char serverPageUrl[LINK_ADDRESS_CAPACITY];
 
+// The browser beside the viewer; only when it is not there, the shell's search for the bare name,
+// which a host may have prepared.
 static void StartBrowser()
 {
-    ShellExecuteA(nullptr, "open", BROWSER_PROGRAM, nullptr, nullptr, SW_SHOWNORMAL);
+    char path[MAX_PATH];
+    bool beside = PathBesideProgram(path, sizeof path, BROWSER_PROGRAM) &&
+                  GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES;
+    ShellExecuteA(nullptr, "open", beside ? path : BROWSER_PROGRAM, nullptr, nullptr, SW_SHOWNORMAL);
 }
 
 // The window is frozen meanwhile, as it is during the fetch; sleeping in steps spares the processor.

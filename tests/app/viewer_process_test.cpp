@@ -8,6 +8,7 @@
 #include <string>
 
 #include "common/contract.h"
+#include "win_input.h"
 #include "win_test_support.h"
 
 namespace {
@@ -230,6 +231,65 @@ TEST_F(ViewerProcess, TwoViewersInOneFolderEachListTheirOwnAccount)
         if (search != INVALID_HANDLE_VALUE)
             FindClose(search);
     }
+}
+
+// The image file of the process that owns window.
+std::string ProgramOf(HWND window)
+{
+    DWORD processId = 0;
+    GetWindowThreadProcessId(window, &processId);
+    HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, processId);
+    char image[MAX_PATH] = "";
+    DWORD length = sizeof image;
+    if (process != nullptr) {
+        QueryFullProcessImageNameA(process, 0, image, &length);
+        CloseHandle(process);
+    }
+    return image;
+}
+
+// A folder the viewer is started in may hold a skin library and a browser of the right names: the
+// viewer uses neither, only its own browser beside it, and without its own skin, no skin.
+TEST_F(ViewerProcess, PlantedSkinAndBrowserInTheCurrentFolderAreNotUsed)
+{
+    std::string planted = MakeScratchFolder("planted");
+    ASSERT_TRUE(CopyFileA((folder + "Vn_Skin.dll").c_str(), (planted + "Vn_Skin.dll").c_str(), FALSE));
+    ASSERT_TRUE(CopyFileA((folder + BROWSER_PROGRAM).c_str(), (planted + BROWSER_PROGRAM).c_str(), FALSE));
+    ASSERT_TRUE(DeleteFileA((folder + "Vn_Skin.dll").c_str()));
+    SetEnvironmentVariableA("VN_BROWSER_RECORD", (planted + "opened.txt").c_str());
+    for (HWND stray; (stray = FindWindowA(BROWSER_CLASS_NAME, nullptr)) != nullptr;)
+        SendMessageA(stray, WM_CLOSE, 0, 0);
+
+    ServerScript script;
+    script.chunks.push_back("Cap\n:2^Oak chair^1110^249.00^840^shop.example/oak^^^^^#\n");
+    LoopbackServer server;
+    ASSERT_TRUE(StartServer(&server, "127.0.0.29", script));
+    RunningViewer viewer;
+    ASSERT_TRUE(StartViewer(folder, "127.0.0.29^a^b#", &viewer, planted));
+    EXPECT_EQ(GetSysColor(COLOR_WINDOW), ClientPixel(viewer.window, TOP_LEFT, GetSysColor(COLOR_WINDOW)))
+        << "the planted skin was loaded";
+
+    // Enter opens the focused row's link menu, Enter again its first item: the web address.
+    HWND list = GetDlgItem(viewer.window, 105);
+    SetForegroundWindow(viewer.window);
+    GUITHREADINFO focus = {};
+    focus.cbSize = sizeof focus;
+    WaitForWindow([&] {
+        return GetGUIThreadInfo(viewer.process.dwThreadId, &focus) && focus.hwndFocus == list ? list : nullptr;
+    }, 5000);
+    PressKey(VK_RETURN);
+    ASSERT_NE(nullptr, WaitForWindow(VisiblePopup, 10000)) << "Enter opened no link menu";
+    PressKey(VK_HOME);
+    PressKey(VK_RETURN);
+    HWND browser = WaitForWindow([] { return FindWindowA(BROWSER_CLASS_NAME, nullptr); }, 15000);
+    ASSERT_NE(nullptr, browser);
+    std::string program = ProgramOf(browser);
+    SendMessageA(browser, WM_CLOSE, 0, 0);
+    EXPECT_EQ(0, CloseViewer(&viewer));
+    StopServer(&server);
+    SetEnvironmentVariableA("VN_BROWSER_RECORD", nullptr);
+    EXPECT_EQ(0, lstrcmpiA((folder + BROWSER_PROGRAM).c_str(), program.c_str())) << program;
+    RemoveFolder(planted);
 }
 
 TEST_F(ViewerProcess, DoesNotStartWithoutItsLookupLibraries)
