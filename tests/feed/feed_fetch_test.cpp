@@ -48,6 +48,7 @@ struct FetchTest : ::testing::Test {
         folder = MakeScratchFolder("fetch");
         ASSERT_TRUE(SetCurrentDirectoryA(folder.c_str()));
         SetFetchLimits(nullptr);
+        SetProductCap(0);
         ASSERT_TRUE(RegisterProductsClass(Instance()));
     }
 
@@ -445,7 +446,6 @@ TEST_F(FetchTest, TenMillionShortLinesStopAtTheProductCap)
     script.repeats = 999;
     ASSERT_TRUE(StartServer(&server, "127.0.0.20", script));
     OpenWindow("127.0.0.20^a^b#");
-    SetProductCap(0);
     EXPECT_EQ("Cap Product's List", Title());
     EXPECT_EQ(cap, Rows());
     EXPECT_EQ("20,000 products; incomplete: the reply holds more than 20,000 products", Status());

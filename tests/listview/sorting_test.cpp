@@ -44,7 +44,11 @@ struct SortingTest : ::testing::Test, ViewerWindow {
         ASSERT_EQ(0, ItemCount());
     }
 
-    void TearDown() override { CloseViewerWindow(); }
+    void TearDown() override
+    {
+        SetSortKeyMaker(nullptr);
+        CloseViewerWindow();
+    }
 
     // A fresh window, with the launch arguments taken and the class registered before.
     void OpenWindow()
@@ -526,7 +530,6 @@ TEST_F(SortingTest, KeysThatDisagreeWithThePlainComparisonAreOverruled)
     SortBy(1, true);
     std::vector<std::string> ascending = Names();
     SortBy(1, false);
-    SetSortKeyMaker(nullptr);
     EXPECT_EQ((std::vector<std::string>{ "alpha", "bravo", "Charlie", "delta", "Echo" }), ascending);
     EXPECT_EQ((std::vector<std::string>{ "Echo", "delta", "Charlie", "bravo", "alpha" }), Names());
 }
