@@ -3,9 +3,11 @@
 
 #include "app/launch_args.h"
 #include "app/products_window.h"
+#include "common/program_folder.h"
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int showCommand)
 {
+    RestrictLibrarySearch();
     ParseLaunchArgs(commandLine, &TheLaunchArgs);
     if (!RegisterProductsClass(instance))
         return 0;

@@ -7,12 +7,14 @@
 #include "app/launch_args.h"
 #include "app/menus.h"
 #include "app/products_layout.h"
+#include "app/status_line.h"
 #include "chrome/close_button.h"
 #include "chrome/popup_menu.h"
 #include "common/capacities.h"
 #include "common/contract.h"
 #include "common/control_ids.h"
 #include "common/look.h"
+#include "common/program_folder.h"
 #include "feed/feed_fetch.h"
 #include "feed/product_list.h"
 #include "links/link_menu.h"
@@ -25,17 +27,18 @@ const char ProductsTitle[] = "   Products";
 static HWND productList; // the list view, control IDC_PRODUCT_LIST, from creation to teardown
 
 // Reads the spooled feed: titles the window after its header ("  No Data" for a reply without
-// data), builds the product list and fills the list view from it. The spool file is deleted.
-static void ParseFeed(HWND window, HWND list)
+// data), builds the product list and fills the list view from it. The spool is closed and deleted.
+// A list cut at the product cap ends the fetch as an incomplete one.
+static void ParseFeed(HWND window, HWND list, FILE* spool, FetchEnd* end)
 {
     InitCommonControls();
     char title[FEED_TITLE_CAPACITY];
-    FeedOutcome outcome;
-    if (!ReadSpoolFile(title, sizeof title, &outcome))
-        return;
+    FeedOutcome outcome = ReadSpool(spool, title, sizeof title);
     SetWindowTextA(window, title);
-    if (outcome == FEED_PRODUCT_LIST)
+    if (outcome != FEED_NO_DATA)
         FillProductListView(list);
+    if (outcome == FEED_TOO_MANY_PRODUCTS)
+        *end = FETCH_TOO_MANY;
 }
 
 // The creation sequence: runs before the window is first shown. No step stops it.
@@ -51,10 +54,13 @@ static BOOL OnCreate(HWND window, LPCREATESTRUCT)
     // The skin has given all it has; closing it lets another be dropped in while the program runs.
     CloseSkin();
     // Without networking the fetch finds no socket and leaves the window as it is.
-    if (FetchFeed(TheLaunchArgs.ServerHost, TheLaunchArgs.AccountId, TheLaunchArgs.AccountKey))
-        ParseFeed(window, productList);
+    FILE* spool = nullptr;
+    FetchEnd end = FetchFeed(TheLaunchArgs.ServerHost, TheLaunchArgs.AccountId, TheLaunchArgs.AccountKey, &spool);
+    if (spool != nullptr)
+        ParseFeed(window, productList, spool, &end);
     FocusFirstRow(productList);
     CreateCloseButton(window, TheLook());
+    CreateStatusLine(window, TheLook(), ListView_GetItemCount(productList), end);
     CreateCellTooltips(window, TheLook());
     CenterWindow(window, nullptr, FALSE);
     return TRUE;
@@ -72,6 +78,7 @@ static void OnSize(HWND window, UINT, int width, int height)
     MoveChild(window, IDC_PRODUCT_LIST, layout.list);
     LayoutProductColumns(window);
     MoveChild(window, IDC_CLOSE_BUTTON, layout.closeButton);
+    MoveChild(window, IDC_STATUS_LINE, layout.statusLine);
     UpdateWindow(window);
 }
 
@@ -133,6 +140,7 @@ static void OnDrawItem(HWND window, const DRAWITEMSTRUCT* draw)
 {
     DrawMenuItem(window, draw);
     DrawCloseButton(draw, TheLook().backgroundBrush);
+    DrawStatusLine(draw);
 }
 
 // A click on a row opens its link menu; a click below the last row, or on a row without its record,
@@ -242,8 +250,10 @@ static LRESULT CALLBACK ProductsWindowProc(HWND window, UINT message, WPARAM wPa
 
 BOOL RegisterProductsClass(HINSTANCE instance)
 {
-    // Without a skin the window takes the system's window colours.
-    OpenSkin(SkinLibraryName);
+    // Without a skin the window takes the system's window colours. Only the one beside the program
+    // counts, never one in the current folder.
+    char skin[MAX_PATH];
+    OpenSkin(PathBesideProgram(skin, sizeof skin, SkinLibraryName) ? skin : SkinLibraryName);
 
     WNDCLASSA windowClass = {};
     windowClass.lpfnWndProc = ProductsWindowProc;

@@ -6,6 +6,7 @@
 // are its own.
 //   feed_bench.exe                   all sizes, three runs each, prints the table
 //   feed_bench.exe SIZE [SIZE...]    only these sizes
+//   feed_bench.exe --cap             the viewer at the product cap: ten million 13-byte product lines
 #include "loopback_server.h"
 #include "bench_feed.h"
 
@@ -51,6 +52,8 @@ void Memory(double* privateKb, double* workingSetKb)
     *workingSetKb = counters.WorkingSetSize / 1024.0;
 }
 
+static int viewerRows; // the rows of the latest viewer run's list
+
 // The viewer as it runs: the class registered and the window created against the server, whose
 // creation sequence does everything up to the filled list; the steps inside are not seen one by one.
 Figures RunViewer()
@@ -66,6 +69,7 @@ Figures RunViewer()
     Memory(&privateAfter, &workingAfter);
     if (window == nullptr)
         return Figures{};
+    viewerRows = (int)SendMessageA(GetDlgItem(window, IDC_PRODUCT_LIST), LVM_GETITEMCOUNT, 0, 0);
     return Figures{ 0, 0, 0, 0, filled - start, privateAfter - privateBefore, workingAfter - workingBefore };
 }
 
@@ -106,12 +110,12 @@ Figures RunSteps()
     SOCKET sock = ConnectToServer(TheLaunchArgs.ServerHost);
     double connected = NowMs();
     SendRequest(sock, TheLaunchArgs.AccountId, TheLaunchArgs.AccountKey);
-    SpoolReply(sock, SPOOL_FILE_NAME);
+    FILE* spool = OpenSpool();
+    SpoolReply(sock, spool);
     closesocket(sock);
     double received = NowMs();
     char title[FEED_TITLE_CAPACITY];
-    FeedOutcome outcome;
-    ReadSpoolFile(title, sizeof title, &outcome);
+    ReadSpool(spool, title, sizeof title);
     SetWindowTextA(window, title);
     double parsed = NowMs();
     FillProductListView(list);
@@ -226,11 +230,9 @@ Figures RunReference()
     return f;
 }
 
-// Parent side: serve the feed to one child run and read back its figures.
-bool Measure(const char* kind, int size, const std::string& feed, Figures* figures)
+// Parent side: serve the feed to one child run and read back its figures (and the viewer's rows).
+bool Measure(const char* kind, int size, const ServerScript& script, Figures* figures, int* rows = nullptr)
 {
-    ServerScript script;
-    script.chunks.push_back(feed);
     LoopbackServer server;
     if (!StartServer(&server, BenchAddress, script))
         return false;
@@ -262,9 +264,36 @@ bool Measure(const char* kind, int size, const std::string& feed, Figures* figur
         CloseHandle(process.hProcess);
     }
     StopServer(&server);
-    return ok && sscanf(output.c_str(), "%lf %lf %lf %lf %lf %lf %lf", &figures->connectMs, &figures->receiveMs,
-                        &figures->parseMs, &figures->fillMs, &figures->totalMs, &figures->privateKb,
-                        &figures->workingSetKb) == 7;
+    int shown = 0;
+    int read = sscanf(output.c_str(), "%lf %lf %lf %lf %lf %lf %lf %d", &figures->connectMs, &figures->receiveMs,
+                      &figures->parseMs, &figures->fillMs, &figures->totalMs, &figures->privateKb,
+                      &figures->workingSetKb, &shown);
+    if (rows != nullptr)
+        *rows = shown;
+    return ok && read >= 7;
+}
+
+// The viewer against the hostile feed the product cap is for: ten million product lines of 13 bytes
+// (130 MB, under the size limit), which would take about 7 GB of records without the cap.
+int MeasureProductCap()
+{
+    std::string lines;
+    for (int i = 0; i < 10000; ++i)
+        lines += ":^^^^^^^^^^#\n";
+    ServerScript script;
+    script.chunks = { "Cap\n", lines };
+    script.repeats = 999;
+    Figures f = {};
+    int rows = 0;
+    if (!Measure("viewer", PRODUCT_CAP, script, &f, &rows)) {
+        printf("product cap: the viewer run failed\n");
+        return 1;
+    }
+    printf("Product cap (%d): ten million 13-byte product lines, the viewer's window from its creation to its\n"
+           "filled list: %d rows in %.1f s, memory grown %.0f MB committed, %.0f MB working set (%.0f B a row)\n",
+           (int)PRODUCT_CAP, rows, f.totalMs / 1000.0, f.privateKb / 1024.0, f.workingSetKb / 1024.0,
+           rows > 0 ? f.privateKb * 1024.0 / rows : 0.0);
+    return rows == PRODUCT_CAP ? 0 : 1;
 }
 
 Figures Median(std::vector<Figures> runs)
@@ -282,11 +311,13 @@ int main(int argc, char** argv)
         Figures f = strcmp(argv[2], "viewer") == 0  ? RunViewer()
                     : strcmp(argv[2], "steps") == 0 ? RunSteps()
                                                     : RunReference();
-        printf("%.2f %.2f %.2f %.2f %.2f %.0f %.0f\n", f.connectMs, f.receiveMs, f.parseMs, f.fillMs, f.totalMs,
-               f.privateKb, f.workingSetKb);
+        printf("%.2f %.2f %.2f %.2f %.2f %.0f %.0f %d\n", f.connectMs, f.receiveMs, f.parseMs, f.fillMs, f.totalMs,
+               f.privateKb, f.workingSetKb, viewerRows);
         fflush(stdout);
         ExitProcess(0); // skip tearing down a full list view: it is not part of the data path
     }
+    if (argc == 2 && strcmp(argv[1], "--cap") == 0)
+        return MeasureProductCap();
     std::vector<int> sizes = BenchSizes(argc, argv, { 1000, 10000, 100000, 200000 });
     const int runs = 5;
     const char* kinds[3] = { "reference", "viewer", "steps" };
@@ -301,7 +332,8 @@ int main(int argc, char** argv)
     Figures largest[3] = {};
     int largestSize = 0;
     for (int size : sizes) {
-        std::string feed = MakeFeed(size);
+        ServerScript feed;
+        feed.chunks.push_back(MakeFeed(size));
         Figures medians[3];
         for (int k = 0; k < 3; ++k) {
             std::vector<Figures> all;
@@ -335,7 +367,7 @@ int main(int argc, char** argv)
             for (int k = 0; k < 3; ++k)
                 largest[k] = medians[k];
         }
-        printf("%8s feed of %.1f MB\n", "", feed.size() / 1048576.0);
+        printf("%8s feed of %.1f MB\n", "", feed.chunks[0].size() / 1048576.0);
     }
     // Wine's committed memory grows in steps of many megabytes, so memory is judged where a row weighs
     // most against them, at the largest size. The viewer keeps every product in a record of fixed

@@ -10,9 +10,9 @@
 #define BROWSER_CLASS_NAME "VarnelBrowsr"      // the companion browser's window
 #define HOST_CLASS_NAME "TheMain32WClass"      // the host application's main window (the launcher)
 
-// Programs started by their bare names.
+// Programs and their file names.
 #define VIEWER_PROGRAM "Vn_Products.exe" // by the host, from its own folder
-#define BROWSER_PROGRAM "Vn_Browser.exe" // by the viewer, through the shell's search
+#define BROWSER_PROGRAM "Vn_Browser.exe" // by the viewer, from its own folder (else the shell's search)
 
 // The viewer's hand-off of an address: WM_SETTEXT to the browser's field, then the open command;
 // the host hears when the browser had to be started first. Both commands are posted as WM_COMMAND

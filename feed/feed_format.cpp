@@ -10,6 +10,18 @@
 const char NoDataTitle[] = "  No Data";
 const char ListTitleSuffix[] = " Product's List";
 
+static size_t productCap = PRODUCT_CAP; // the cap in force
+
+size_t ProductCap()
+{
+    return productCap;
+}
+
+void SetProductCap(size_t cap)
+{
+    productCap = cap != 0 ? cap : (size_t)PRODUCT_CAP;
+}
+
 static bool IsBlank(char c)
 {
     return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
@@ -116,10 +128,13 @@ FeedOutcome ReadFeed(FILE* spool, char* title, size_t titleCapacity)
     MakeListTitle(title, titleCapacity, line);
 
     FeedProduct product;
+    size_t products = 0;
     while (fgets(line, sizeof line, spool) != nullptr) {
         DropLastCharacter(line);
         if (!ParseProductLine(line, &product))
             continue;
+        if (products++ == productCap)
+            return FEED_TOO_MANY_PRODUCTS;
         // A record that cannot be allocated is simply missing; the feed goes on.
         AppendProduct(product.status, product.name, product.categoryId, product.price, product.currencyId,
                       product.webAddress, product.serverPath);

@@ -38,9 +38,18 @@ void MakeListTitle(char* title, size_t capacity, const char* caption);
 // A product line starts with ':', ends with '#' and holds exactly ten '^'.
 bool ParseProductLine(const char* line, FeedProduct* product);
 
-enum FeedOutcome { FEED_NO_DATA, FEED_PRODUCT_LIST };
+// FEED_TOO_MANY_PRODUCTS: a product list whose reading stopped at the product cap.
+enum FeedOutcome { FEED_NO_DATA, FEED_PRODUCT_LIST, FEED_TOO_MANY_PRODUCTS };
+
+// The most products one feed gives the list. A hostile feed of short lines could otherwise fill the
+// address space with records; a million rows still fit a large-address-aware 32-bit viewer.
+enum { PRODUCT_CAP = 1000000 };
+
+// The cap in force; tests lower it. Zero restores PRODUCT_CAP.
+size_t ProductCap();
+void SetProductCap(size_t cap);
 
 // Reads a spool file from its start: the header decides the outcome and gives the title; every
-// product line of a product list is appended to the product list, in feed order. An empty file
-// counts as a reply without data.
+// product line of a product list is appended to the product list, in feed order, up to the cap.
+// An empty file counts as a reply without data.
 FeedOutcome ReadFeed(FILE* spool, char* title, size_t titleCapacity);

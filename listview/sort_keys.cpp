@@ -9,6 +9,7 @@
 
 static size_t peakBytes; // the most that prepared keys held at once
 static KeyAllocator allocateKeys = malloc;
+static SortKeyMaker makeSortKey = LCMapStringA;
 
 static size_t CountRecords()
 {
@@ -63,7 +64,7 @@ bool PrepareTextKeys(const char* (*text)(const ProductRecord* record), PreparedK
         int made = 0;
         for (;;) {
             size_t room = capacity - used;
-            made = LCMapStringA(locale, LCMAP_SORTKEY | NORM_IGNORECASE, text(record), -1, (char*)keys->keyBytes + used,
+            made = makeSortKey(locale, LCMAP_SORTKEY | NORM_IGNORECASE, text(record), -1, (char*)keys->keyBytes + used,
                                 room > 0x7fffffff ? 0x7fffffff : (int)room);
             if (made > 0 || GetLastError() != ERROR_INSUFFICIENT_BUFFER)
                 break;
@@ -142,6 +143,11 @@ void ReleaseKeys(PreparedKeys* keys)
 size_t PeakPreparedKeyBytes()
 {
     return peakBytes;
+}
+
+void SetSortKeyMaker(SortKeyMaker maker)
+{
+    makeSortKey = maker != nullptr ? maker : LCMapStringA;
 }
 
 void SetKeyAllocator(KeyAllocator allocator)

@@ -36,6 +36,11 @@ void ReleaseKeys(PreparedKeys* keys);
 // The most memory that prepared keys held at any one time since the program started.
 size_t PeakPreparedKeyBytes();
 
+// What makes a text's sort key, with LCMapStringA's arguments; tests replace it with one that
+// disagrees with lstrcmpiA. Null restores LCMapStringA.
+typedef int(WINAPI* SortKeyMaker)(LCID locale, DWORD flags, LPCSTR text, int length, LPSTR key, int capacity);
+void SetSortKeyMaker(SortKeyMaker maker);
+
 // Where the keys' memory comes from; tests replace it to see an allocation fail. Null restores malloc.
 typedef void* (*KeyAllocator)(size_t size);
 void SetKeyAllocator(KeyAllocator allocator);

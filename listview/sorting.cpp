@@ -2,6 +2,8 @@
 // made from keys prepared for each pass.
 #include "listview/sorting.h"
 
+#include <stdlib.h>
+
 #include "feed/product_list.h"
 #include "listview/price.h"
 #include "listview/product_list_view.h"
@@ -154,6 +156,47 @@ static bool PreparePass(const SortKeyRule* rule)
     return prepared;
 }
 
+// The records by their place among the prepared keys, while the key check runs.
+static const ProductRecord** placedRecords;
+
+// Two places by their prepared text keys; equal keys by the rule itself, as the pass compares them.
+static int CompareKeyPlaces(const void* first, const void* second)
+{
+    unsigned a = *(const unsigned*)first;
+    unsigned b = *(const unsigned*)second;
+    int order = CompareTextKeys(preparedKeys.keyBytes + preparedKeys.keyStarts[a],
+                                preparedKeys.keyBytes + preparedKeys.keyStarts[b]);
+    return order != 0 ? order : preparedRule->compare(placedRecords[a], placedRecords[b]);
+}
+
+// Whether the prepared text keys order the records as the plain comparison does: the records put in
+// key order, then each pair of neighbours compared plainly (n - 1 calls). Read from the keys, not
+// from the list view, whose every message is slow once a tooltip watches it. True when there is no
+// memory to check with: the keys are then taken on trust, as before.
+static bool TextKeysAgree()
+{
+    size_t count = 0;
+    for (const ProductRecord* record = ProductListHead(); record != nullptr; record = record->next)
+        ++count;
+    unsigned* order = (unsigned*)malloc(count * sizeof *order + 1);
+    placedRecords = (const ProductRecord**)malloc(count * sizeof *placedRecords + 1);
+    bool agree = true;
+    if (order != nullptr && placedRecords != nullptr) {
+        unsigned place = 0;
+        for (const ProductRecord* record = ProductListHead(); record != nullptr; record = record->next, ++place) {
+            order[place] = place;
+            placedRecords[place] = record;
+        }
+        qsort(order, count, sizeof *order, CompareKeyPlaces);
+        for (size_t i = 1; i < count && agree; ++i)
+            agree = preparedRule->compare(placedRecords[order[i - 1]], placedRecords[order[i]]) <= 0;
+    }
+    free(order);
+    free(placedRecords);
+    placedRecords = nullptr;
+    return agree;
+}
+
 void DisarmSortMenus()
 {
     for (bool& armed : menuArmed)
@@ -206,6 +249,10 @@ void SortProductList(HWND list, bool ascending)
             break;
         // Without its keys a pass compares as CompareProducts does: the same order, only slower.
         bool prepared = PreparePass(RuleOf(key));
+        // No one can prove that the locale's sort keys agree with lstrcmpiA for every text: where two
+        // neighbours in key order disagree, the pass sorts with the plain comparison instead.
+        if (prepared && preparedRule->prepared == PREPARE_TEXT && !TextKeysAgree())
+            prepared = false;
         SendMessageA(list, LVM_SORTITEMS, (WPARAM)key, (LPARAM)(prepared ? ComparePrepared : CompareProducts));
         ReleaseKeys(&preparedKeys);
         preparedRule = nullptr;

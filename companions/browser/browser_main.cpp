@@ -5,6 +5,7 @@
 
 #include "companions/browser/browser_window.h"
 #include "companions/browser/hand_off.h"
+#include "common/program_folder.h"
 
 static const char InstanceMutexName[] = BROWSER_CLASS_NAME ".instance";
 
@@ -30,6 +31,7 @@ static void ForwardWhenUp()
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand)
 {
+    RestrictLibrarySearch();
     if (ForwardToRunningBrowser())
         return 0;
     HANDLE instanceMutex = CreateMutexA(nullptr, FALSE, InstanceMutexName);

@@ -10,3 +10,6 @@ enum {
     IDC_STATUS = 1004,  // one or two lines: why a start was refused or failed, or what was started
     IDC_NOTICES = 1020, // list box of the viewer's notices, newest first
 };
+
+// The notices kept: any program may post them, so the oldest go beyond this many.
+enum { NOTICE_LIMIT = 300 };

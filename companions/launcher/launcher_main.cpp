@@ -4,9 +4,11 @@
 
 #include "companions/launcher/launcher_window.h"
 #include "companions/launcher/viewer_start.h"
+#include "common/program_folder.h"
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand)
 {
+    RestrictLibrarySearch();
     // Without it the viewer still runs; only a browser not otherwise registered is not found.
     PrepareViewerSearchPath();
     // The manifest asks for Common Controls 6: its themed buttons, fields and lists come from there.

@@ -107,14 +107,18 @@ static void OnStart(HWND window)
     SetStatus(window, status);
 }
 
-// A notice goes on top of the list with the local time it arrived, so the latest is always in view.
+// A notice goes on top of the list with the local time it arrived, so the latest is always in view;
+// the oldest beyond the limit go.
 static void AddNotice(HWND window, const char* text)
 {
     SYSTEMTIME now;
     GetLocalTime(&now);
     char line[NOTICE_CAPACITY];
     FormatText(line, sizeof line, "%02u:%02u:%02u  %s", now.wHour, now.wMinute, now.wSecond, text);
-    ListBox_InsertString(GetDlgItem(window, IDC_NOTICES), 0, line);
+    HWND notices = GetDlgItem(window, IDC_NOTICES);
+    ListBox_InsertString(notices, 0, line);
+    while (ListBox_GetCount(notices) > NOTICE_LIMIT)
+        ListBox_DeleteString(notices, NOTICE_LIMIT);
 }
 
 // The viewer's notices come without a control; Start comes from the button, or from Enter.

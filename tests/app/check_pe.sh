@@ -1,6 +1,7 @@
 #!/bin/bash
 # Checks that the built folder is code a plain Windows PC can run: PE32 i386 (or, for the 64-bit test
-# build, PE32+ x86-64), the viewer a GUI program, and nothing in bin/ importing a MinGW runtime DLL.
+# build, PE32+ x86-64), the viewer a GUI program that may use more than 2 GB on 32-bit Windows, and
+# nothing in bin/ importing a MinGW runtime DLL.
 # usage: check_pe.sh BIN_DIR [32|64]
 set -u
 bin=$1
@@ -21,6 +22,8 @@ case "$kind" in
   *) fail "Vn_Products.exe is '$kind'" ;;
 esac
 "$objdump" -p "$exe" | grep -q $'^Subsystem\t\t00000002\t(Windows GUI)' || fail "Vn_Products.exe: subsystem is not Windows GUI"
+# 64-bit programs have the whole address space anyway.
+[ "${2:-32}" = 64 ] || "$objdump" -p "$exe" | grep -q "large address aware" || fail "Vn_Products.exe is not large-address-aware"
 
 for module in "$bin"/*.exe "$bin"/*.dll; do
   [ -f "$module" ] || continue

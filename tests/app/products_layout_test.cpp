@@ -45,6 +45,9 @@ TEST(LayOutProducts, ButtonLinesUpWithTheListAtEverySize)
             EXPECT_EQ(width - 5, l.closeButton.x + l.closeButton.width);
             EXPECT_EQ(l.list.y + l.list.height + 5, l.closeButton.y);
             EXPECT_EQ(height - 5, l.closeButton.y + l.closeButton.height);
+            // The status line fills the strip left of the button, in the same margins.
+            EXPECT_EQ(Text({ l.list.x, l.closeButton.y, l.closeButton.x - 5 - l.list.x, l.closeButton.height }),
+                      Text(l.statusLine));
         }
 }
 

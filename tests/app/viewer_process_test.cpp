@@ -8,6 +8,7 @@
 #include <string>
 
 #include "common/contract.h"
+#include "win_input.h"
 #include "win_test_support.h"
 
 namespace {
@@ -17,18 +18,30 @@ struct RunningViewer {
     HWND window = nullptr;
 };
 
-// Starts the viewer in folder and waits until its window is up.
-bool StartViewer(const std::string& folder, const char* argument, RunningViewer* viewer)
+// Starts the viewer of folder, in current (folder itself when empty), without waiting.
+bool LaunchViewer(const std::string& folder, const char* argument, RunningViewer* viewer,
+                  const std::string& current = "")
 {
     std::string commandLine = "\"" + folder + VIEWER_PROGRAM "\" " + argument;
     STARTUPINFOA startup = {};
     startup.cb = sizeof startup;
-    if (!CreateProcessA(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, folder.c_str(), &startup,
-                        &viewer->process))
-        return false;
+    return CreateProcessA(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr,
+                          (current.empty() ? folder : current).c_str(), &startup, &viewer->process) != FALSE;
+}
+
+// Waits until a launched viewer's window is up.
+bool WaitForWindowOf(RunningViewer* viewer)
+{
     WaitForInputIdle(viewer->process.hProcess, 10000);
     viewer->window = WaitForViewerWindow(viewer->process.dwProcessId, 10000);
     return viewer->window != nullptr;
+}
+
+// Starts the viewer of folder in current (folder itself when empty) and waits until its window is up.
+bool StartViewer(const std::string& folder, const char* argument, RunningViewer* viewer,
+                 const std::string& current = "")
+{
+    return LaunchViewer(folder, argument, viewer, current) && WaitForWindowOf(viewer);
 }
 
 // Closes the viewer as the system would and returns its exit code, or -1 when it did not end.
@@ -159,6 +172,124 @@ TEST_F(ViewerProcess, ListsTheFeedOfTheServerNamedOnItsCommandLine)
         << "the spool file is deleted once parsed";
     EXPECT_EQ(0, CloseViewer(&viewer));
     StopServer(&server);
+}
+
+// A feed whose title and rows name the account, sent in pieces so that viewers spool at once, and
+// larger than the spool's buffer, so that the file is written while the reply comes.
+ServerScript AccountFeed(const std::string& account, int rows)
+{
+    ServerScript script;
+    script.chunks.push_back(account + "\n");
+    for (int row = 0; row < rows; row += 500) {
+        std::string piece;
+        for (int i = row; i < row + 500; ++i)
+            piece += ":1^" + account + " " + std::to_string(i) + "^1110^1^840^^^^^^#\n";
+        script.chunks.push_back(piece);
+    }
+    script.chunkDelayMs = 50;
+    return script;
+}
+
+std::string TitleOf(HWND window)
+{
+    char title[128] = "";
+    GetWindowTextA(window, title, sizeof title);
+    return title;
+}
+
+// Hosts start every viewer in one folder: two started together on two accounts each list exactly
+// their own feed, however their spools meet.
+TEST_F(ViewerProcess, TwoViewersInOneFolderEachListTheirOwnAccount)
+{
+    const struct {
+        const char* address;
+        const char* account;
+        int rows;
+    } accounts[] = { { "127.0.0.27", "alder", 6000 }, { "127.0.0.28", "birch", 4000 } };
+    for (int round = 0; round < 6; ++round) {
+        SCOPED_TRACE(testing::Message() << "round " << round);
+        LoopbackServer servers[2];
+        RunningViewer viewers[2];
+        for (int i = 0; i < 2; ++i) {
+            ASSERT_TRUE(StartServer(&servers[i], accounts[i].address, AccountFeed(accounts[i].account, accounts[i].rows)));
+            std::string argument = std::string(accounts[i].address) + "^" + accounts[i].account + "^k#";
+            ASSERT_TRUE(LaunchViewer(folder, argument.c_str(), &viewers[i]));
+        }
+        for (int i = 0; i < 2; ++i) {
+            ASSERT_TRUE(WaitForWindowOf(&viewers[i]));
+            EXPECT_EQ(std::string(accounts[i].account) + " Product's List", TitleOf(viewers[i].window));
+            HWND list = GetDlgItem(viewers[i].window, 105);
+            EXPECT_EQ(accounts[i].rows, (int)SendMessageA(list, LVM_GETITEMCOUNT, 0, 0));
+        }
+        for (int i = 0; i < 2; ++i) {
+            EXPECT_EQ(0, CloseViewer(&viewers[i]));
+            StopServer(&servers[i]);
+        }
+        WIN32_FIND_DATAA found;
+        HANDLE search = FindFirstFileA((folder + "*.vnl").c_str(), &found);
+        EXPECT_EQ(INVALID_HANDLE_VALUE, search) << "a spool was left behind";
+        if (search != INVALID_HANDLE_VALUE)
+            FindClose(search);
+    }
+}
+
+// The image file of the process that owns window.
+std::string ProgramOf(HWND window)
+{
+    DWORD processId = 0;
+    GetWindowThreadProcessId(window, &processId);
+    HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, processId);
+    char image[MAX_PATH] = "";
+    DWORD length = sizeof image;
+    if (process != nullptr) {
+        QueryFullProcessImageNameA(process, 0, image, &length);
+        CloseHandle(process);
+    }
+    return image;
+}
+
+// A folder the viewer is started in may hold a skin library and a browser of the right names: the
+// viewer uses neither, only its own browser beside it, and without its own skin, no skin.
+TEST_F(ViewerProcess, PlantedSkinAndBrowserInTheCurrentFolderAreNotUsed)
+{
+    std::string planted = MakeScratchFolder("planted");
+    ASSERT_TRUE(CopyFileA((folder + "Vn_Skin.dll").c_str(), (planted + "Vn_Skin.dll").c_str(), FALSE));
+    ASSERT_TRUE(CopyFileA((folder + BROWSER_PROGRAM).c_str(), (planted + BROWSER_PROGRAM).c_str(), FALSE));
+    ASSERT_TRUE(DeleteFileA((folder + "Vn_Skin.dll").c_str()));
+    SetEnvironmentVariableA("VN_BROWSER_RECORD", (planted + "opened.txt").c_str());
+    for (HWND stray; (stray = FindWindowA(BROWSER_CLASS_NAME, nullptr)) != nullptr;)
+        SendMessageA(stray, WM_CLOSE, 0, 0);
+
+    ServerScript script;
+    script.chunks.push_back("Cap\n:2^Oak chair^1110^249.00^840^shop.example/oak^^^^^#\n");
+    LoopbackServer server;
+    ASSERT_TRUE(StartServer(&server, "127.0.0.29", script));
+    RunningViewer viewer;
+    ASSERT_TRUE(StartViewer(folder, "127.0.0.29^a^b#", &viewer, planted));
+    EXPECT_EQ(GetSysColor(COLOR_WINDOW), ClientPixel(viewer.window, TOP_LEFT, GetSysColor(COLOR_WINDOW)))
+        << "the planted skin was loaded";
+
+    // Enter opens the focused row's link menu, Enter again its first item: the web address.
+    HWND list = GetDlgItem(viewer.window, 105);
+    SetForegroundWindow(viewer.window);
+    GUITHREADINFO focus = {};
+    focus.cbSize = sizeof focus;
+    WaitForWindow([&] {
+        return GetGUIThreadInfo(viewer.process.dwThreadId, &focus) && focus.hwndFocus == list ? list : nullptr;
+    }, 5000);
+    PressKey(VK_RETURN);
+    ASSERT_NE(nullptr, WaitForWindow(VisiblePopup, 10000)) << "Enter opened no link menu";
+    PressKey(VK_HOME);
+    PressKey(VK_RETURN);
+    HWND browser = WaitForWindow([] { return FindWindowA(BROWSER_CLASS_NAME, nullptr); }, 15000);
+    ASSERT_NE(nullptr, browser);
+    std::string program = ProgramOf(browser);
+    SendMessageA(browser, WM_CLOSE, 0, 0);
+    EXPECT_EQ(0, CloseViewer(&viewer));
+    StopServer(&server);
+    SetEnvironmentVariableA("VN_BROWSER_RECORD", nullptr);
+    EXPECT_EQ(0, lstrcmpiA((folder + BROWSER_PROGRAM).c_str(), program.c_str())) << program;
+    RemoveFolder(planted);
 }
 
 TEST_F(ViewerProcess, DoesNotStartWithoutItsLookupLibraries)

@@ -12,6 +12,7 @@
 
 #include "app/launch_args.h"
 #include "app/products_window.h"
+#include "app/status_line.h"
 #include "common/control_ids.h"
 #include "common/text.h"
 #include "feed/feed_fetch.h"
@@ -47,6 +48,7 @@ struct FetchTest : ::testing::Test {
         folder = MakeScratchFolder("fetch");
         ASSERT_TRUE(SetCurrentDirectoryA(folder.c_str()));
         SetFetchLimits(nullptr);
+        SetProductCap(0);
         ASSERT_TRUE(RegisterProductsClass(Instance()));
     }
 
@@ -80,6 +82,12 @@ struct FetchTest : ::testing::Test {
     }
 
     HWND List() { return GetDlgItem(window, IDC_PRODUCT_LIST); }
+    std::string Status()
+    {
+        char text[300] = "";
+        GetDlgItemTextA(window, IDC_STATUS_LINE, text, sizeof text);
+        return text;
+    }
     int Rows() { return (int)SendMessageA(List(), LVM_GETITEMCOUNT, 0, 0); }
 
     std::vector<std::string> RowNames()
@@ -118,6 +126,7 @@ TEST_F(FetchTest, SendsTheRequestLineAndListsTheServedFeed)
     EXPECT_EQ(826, linen->currencyId);
     EXPECT_STREQ("", linen->webAddress);
     EXPECT_STREQ("linen", linen->serverPath);
+    EXPECT_EQ("3 products", Status());
     EXPECT_FALSE(SpoolExists());
 }
 
@@ -174,17 +183,19 @@ TEST_F(FetchTest, ARefusedConnectEndsWithoutWaitingOutTheLimit)
     EXPECT_LT(elapsedMs, 5000u);
     EXPECT_EQ("   Products", Title());
     EXPECT_EQ(0, Rows());
+    EXPECT_EQ("No products; the feed could not be fetched: 127.0.0.7 refused the connection", Status());
 }
 
 TEST(FetchLimitsDefaults, ConnectTenSecondsSilenceFifteenAndReplyAt128MiB)
 {
-    FetchLimits other = { 1, 2, 3 };
+    FetchLimits other = { 1, 2, 3, 4 };
     SetFetchLimits(&other);
     ASSERT_EQ(1, CurrentFetchLimits().connectMs);
     SetFetchLimits(nullptr);
     EXPECT_EQ(10000, CurrentFetchLimits().connectMs);
     EXPECT_EQ(15000, CurrentFetchLimits().silenceMs);
     EXPECT_EQ(128LL * 1024 * 1024, CurrentFetchLimits().maxBytes);
+    EXPECT_EQ(120000, CurrentFetchLimits().deadlineMs);
 }
 
 // Looks for a connect event that another process could open by name, again and again until told
@@ -229,6 +240,7 @@ TEST_F(FetchTest, AServerThatNeverAnswersEndsAtTheConnectLimit)
     EXPECT_LT(elapsedMs, 5000u) << "the connect wait did not take the limit in force";
     EXPECT_EQ("   Products", Title());
     EXPECT_EQ(0, Rows());
+    EXPECT_EQ("No products; the feed could not be fetched: no answer from 127.0.0.8 in 0 s", Status());
     EXPECT_GT(probe.looks, 5) << "the probe did not look during the wait";
     EXPECT_FALSE(probe.found) << "another viewer could satisfy a named wait";
 }
@@ -275,16 +287,43 @@ TEST_F(FetchTest, BinaryGarbageIsParsedWithoutHarm)
     EXPECT_FALSE(SpoolExists());
 }
 
-TEST_F(FetchTest, AResetMidReplyKeepsWhatArrived)
+// The feed server resets a reply it cuts, and a client must see it: what arrived is shown, said to
+// be incomplete. Wine closes its own sockets in order whatever their linger, so the server that
+// resets is a native one; its first connection is the test's probe that it listens.
+const char ResettingServer[] =
+    "import socket,struct,sys,time;s=socket.socket();s.setsockopt(socket.SOL_SOCKET,socket.SO_REUSEADDR,1);"
+    "s.bind((sys.argv[1],1360));s.listen(2);s.settimeout(30);s.accept()[0].close();c=s.accept()[0];c.recv(100);"
+    "c.sendall(b'Cap\\n:1^first^1^1^1^^^^^^#\\n');time.sleep(0.2);c.sendall(b':1^cut off^1^1');time.sleep(0.2);"
+    "c.setsockopt(socket.SOL_SOCKET,socket.SO_LINGER,struct.pack('ii',1,0));c.close()";
+
+// Whether something listens on address, port 1360, within ten seconds.
+bool Listening(const char* address)
 {
-    ServerScript script;
-    script.chunks = { "Cap\n:1^first^1^1^1^^^^^^#\n", ":1^cut off^1^1" };
-    script.chunkDelayMs = 200;
-    script.reset = true;
-    ASSERT_TRUE(StartServer(&server, "127.0.0.12", script));
+    sockaddr_in at = {};
+    at.sin_family = AF_INET;
+    at.sin_addr.s_addr = inet_addr(address);
+    at.sin_port = htons(FEED_PORT);
+    for (int tries = 0; tries < 100; ++tries, Sleep(100)) {
+        SOCKET probe = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+        bool connected = connect(probe, (sockaddr*)&at, sizeof at) == 0;
+        closesocket(probe);
+        if (connected)
+            return true;
+    }
+    return false;
+}
+
+TEST_F(FetchTest, AResetMidReplyShowsWhatArrivedAsIncomplete)
+{
+    ChildProcess resetting;
+    ASSERT_TRUE(StartWithOutput(std::string("Z:\\usr\\bin\\python3 -S -c \"") + ResettingServer + "\" 127.0.0.12", nullptr,
+                                &resetting));
+    ASSERT_TRUE(Listening("127.0.0.12"));
     OpenWindow("127.0.0.12^a^b#");
+    EndChild(&resetting);
     EXPECT_EQ("Cap Product's List", Title());
     EXPECT_EQ((std::vector<std::string>{ "first" }), RowNames());
+    EXPECT_EQ("1 product; incomplete: the server cut the reply", Status());
 }
 
 TEST_F(FetchTest, AReplyThatNeverEndsIsCutAtTheSizeLimit)
@@ -300,12 +339,13 @@ TEST_F(FetchTest, AReplyThatNeverEndsIsCutAtTheSizeLimit)
     EXPECT_EQ("Cap Product's List", Title());
     EXPECT_GT(Rows(), 11000);
     EXPECT_LT(Rows(), 12500) << "about 256 KB of 22-byte lines";
+    EXPECT_NE(std::string::npos, Status().find(" products; incomplete: the reply is larger than 262,144 bytes"));
 }
 
 TEST_F(FetchTest, AServerThatFallsSilentEndsTheReplyAfterTheSilenceLimit)
 {
     FetchLimits limits = CurrentFetchLimits();
-    limits.silenceMs = 500;
+    limits.silenceMs = 1000;
     SetFetchLimits(&limits);
     ServerScript script;
     script.chunks = { "Cap\n:1^only^1^1^1^^^^^^#\n" };
@@ -314,16 +354,101 @@ TEST_F(FetchTest, AServerThatFallsSilentEndsTheReplyAfterTheSilenceLimit)
     OpenWindow("127.0.0.14^a^b#");
     EXPECT_EQ((std::vector<std::string>{ "only" }), RowNames());
     EXPECT_LT(elapsedMs, 5000u);
+    EXPECT_EQ("1 product; incomplete: the server was silent for 1 s", Status());
 }
 
-TEST_F(FetchTest, ASpoolFileThatCannotBeCreatedLeavesTheWindowAsItWas)
+// A byte now and then restarts the silence limit every time; the deadline still ends the fetch.
+TEST_F(FetchTest, AServerThatTricklesIsCutAtTheDeadline)
 {
-    ASSERT_TRUE(CreateDirectoryA(SPOOL_FILE_NAME, nullptr)); // fopen cannot write over a folder
+    FetchLimits limits = CurrentFetchLimits();
+    limits.silenceMs = 1000;
+    limits.deadlineMs = 2000;
+    SetFetchLimits(&limits);
+    ServerScript script;
+    script.chunks = { "Cap\n:1^early^1^1^1^^^^^^#\n", "x" };
+    script.chunkDelayMs = 400;
+    script.endless = true;
+    ASSERT_TRUE(StartServer(&server, "127.0.0.18", script));
+    OpenWindow("127.0.0.18^a^b#");
+    EXPECT_EQ((std::vector<std::string>{ "early" }), RowNames());
+    EXPECT_GE(elapsedMs, 1900u);
+    EXPECT_LT(elapsedMs, 5000u);
+    EXPECT_EQ("1 product; incomplete: the reply took longer than 2 s", Status());
+}
+
+// Another viewer's spool, or anything else, in the way of the first name: a name of this process's
+// own in the same folder takes the reply.
+TEST_F(FetchTest, ASpoolNameInUseGivesWayToANameOfThisProcesssOwn)
+{
+    ASSERT_TRUE(CreateDirectoryA(SPOOL_FILE_NAME, nullptr)); // no file can be opened over a folder
     ASSERT_TRUE(StartServer(&server, "127.0.0.15", OnePiece(Feed)));
     OpenWindow("127.0.0.15^a^b#");
-    EXPECT_EQ("   Products", Title());
-    EXPECT_EQ(0, Rows());
+    EXPECT_EQ("Harbor Street Product's List", Title());
+    EXPECT_EQ("3 products", Status());
     EXPECT_TRUE(RemoveDirectoryA(SPOOL_FILE_NAME)) << "the folder in the way must be left alone";
+}
+
+// A folder that refuses new files to everyone, root included (the tests' Wine runs as root, which
+// an ordinary read-only folder would not stop): the kernel's object folder.
+const char ReadOnlyFolder[] = "Z:\\sys\\kernel";
+
+// Points TMP, which GetTempPathA reads first, at a folder while it lives.
+struct TemporaryFolderAs {
+    std::string saved;
+    bool had;
+    explicit TemporaryFolderAs(const std::string& folder)
+    {
+        char value[MAX_PATH];
+        DWORD length = GetEnvironmentVariableA("TMP", value, sizeof value);
+        had = length > 0 && length < sizeof value;
+        if (had)
+            saved = value;
+        SetEnvironmentVariableA("TMP", folder.c_str());
+    }
+    ~TemporaryFolderAs() { SetEnvironmentVariableA("TMP", had ? saved.c_str() : nullptr); }
+};
+
+// A viewer started in a folder the user may not write spools in the user's temporary folder (here
+// the test's scratch folder, which must end empty); with no folder at all, the window says so.
+TEST_F(FetchTest, AReadOnlyCurrentFolderSpoolsInTheTemporaryFolderOrSaysWhyNot)
+{
+    ASSERT_TRUE(SetCurrentDirectoryA(ReadOnlyFolder));
+    HANDLE probe = CreateFileA("probe.vnl", GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+    if (probe != INVALID_HANDLE_VALUE)
+        CloseHandle(probe);
+    ASSERT_EQ(INVALID_HANDLE_VALUE, probe) << "premise: the folder refuses new files";
+    for (bool writableTemporary : { true, false }) {
+        SCOPED_TRACE(writableTemporary ? "temporary folder writable" : "no folder writable");
+        TemporaryFolderAs temporary(writableTemporary ? folder : ReadOnlyFolder);
+        ASSERT_TRUE(StartServer(&server, "127.0.0.19", OnePiece(Feed)));
+        OpenWindow("127.0.0.19^a^b#");
+        EXPECT_EQ(writableTemporary ? "Harbor Street Product's List" : "   Products", Title());
+        EXPECT_EQ(writableTemporary ? "3 products"
+                                    : "No products; the feed could not be fetched: no folder would take the spool file",
+                  Status());
+        DestroyWindow(window);
+        StopServer(&server);
+        server = LoopbackServer();
+    }
+}
+
+// Ten million 13-byte product lines fit the size limit but not the address space: the list stops at
+// the product cap (lowered here, so that the test stays short) and says so.
+TEST_F(FetchTest, TenMillionShortLinesStopAtTheProductCap)
+{
+    const int cap = 20000;
+    SetProductCap(cap);
+    std::string lines;
+    for (int i = 0; i < 10000; ++i)
+        lines += ":^^^^^^^^^^#\n";
+    ServerScript script;
+    script.chunks = { "Cap\n", lines };
+    script.repeats = 999;
+    ASSERT_TRUE(StartServer(&server, "127.0.0.20", script));
+    OpenWindow("127.0.0.20^a^b#");
+    EXPECT_EQ("Cap Product's List", Title());
+    EXPECT_EQ(cap, Rows());
+    EXPECT_EQ("20,000 products; incomplete: the reply holds more than 20,000 products", Status());
 }
 
 // The spool file through the real text-mode runtime.
@@ -337,7 +462,10 @@ TEST_F(FetchTest, TheSpoolStoresLineFeedsAsCarriageReturnLineFeed)
     SOCKET sock = ConnectToServer(TheLaunchArgs.ServerHost);
     ASSERT_NE(INVALID_SOCKET, sock);
     ASSERT_TRUE(SendRequest(sock, TheLaunchArgs.AccountId, TheLaunchArgs.AccountKey));
-    ASSERT_TRUE(SpoolReply(sock, "spool.bin"));
+    FILE* spool = fopen("spool.bin", "wt");
+    ASSERT_NE(nullptr, spool);
+    EXPECT_EQ(FETCH_WHOLE, SpoolReply(sock, spool));
+    fclose(spool);
     closesocket(sock);
     WSACleanup();
     FILE* file = fopen("spool.bin", "rb");

@@ -187,6 +187,24 @@ struct ReadFeedTest : ::testing::Test {
     }
 };
 
+// A feed of exactly the cap is whole; one product more stops the reading at the cap.
+TEST_F(ReadFeedTest, TheProductCapKeepsTheFirstProductsAndTellsOfMore)
+{
+    const std::string two = "Acme\n:1^a^1^1^1^^^^^^#\nnot a product\n:1^b^1^1^1^^^^^^#\n";
+    std::string title;
+    SetProductCap(2);
+    FeedOutcome whole = Read(two, &title);
+    std::vector<std::string> wholeNames = Names();
+    FreeProducts();
+    FeedOutcome cut = Read(two + ":1^c^1^1^1^^^^^^#\n", &title);
+    SetProductCap(0);
+    EXPECT_EQ(FEED_PRODUCT_LIST, whole);
+    EXPECT_EQ(FEED_TOO_MANY_PRODUCTS, cut);
+    EXPECT_EQ((std::vector<std::string>{ "a", "b" }), wholeNames);
+    EXPECT_EQ((std::vector<std::string>{ "a", "b" }), Names());
+    EXPECT_EQ((size_t)PRODUCT_CAP, ProductCap());
+}
+
 TEST_F(ReadFeedTest, CaptionWithoutProductsGivesTheTitleAndNoRecords)
 {
     std::string title;

@@ -522,6 +522,11 @@ TEST_F(LauncherTest, ListsTheViewersNoticesWithTheirLocalTimeNewestFirst)
     ASSERT_NE(-1, newestSecond) << "'" << newest << "'";
     EXPECT_TRUE(Between(newestSecond, SecondOfDay(now), SecondOfDay(after))) << newest;
     EXPECT_EQ(first, ListBoxLine(list, 1));
+
+    // Anyone may post the notice: the list keeps the newest NOTICE_LIMIT.
+    for (int i = 2; i < NOTICE_LIMIT + 2; ++i)
+        SendMessageA(run_.window, WM_COMMAND, HOST_BROWSER_STARTED, 0);
+    EXPECT_EQ(NOTICE_LIMIT, (int)SendMessageA(list, LB_GETCOUNT, 0, 0));
 }
 
 TEST_F(LauncherTest, RemembersTheServerAndAccountButNeverTheKey)

@@ -7,6 +7,8 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include <string.h>
+
 #include <functional>
 #include <string>
 #include <vector>
@@ -94,6 +96,15 @@ void RecordWait(unsigned ms)
     received.push_back("wait " + std::to_string(ms));
 }
 
+// The file name of this test program, which its doubles' windows belong to.
+std::string OwnProgram()
+{
+    char path[MAX_PATH] = "";
+    GetModuleFileNameA(nullptr, path, sizeof path);
+    const char* slash = strrchr(path, '\\');
+    return slash != nullptr ? slash + 1 : path;
+}
+
 struct HandOffTest : ::testing::Test {
     HWND host = nullptr;
 
@@ -102,7 +113,8 @@ struct HandOffTest : ::testing::Test {
         RegisterDouble(BROWSER_CLASS_NAME, BrowserDouble);
         RegisterDouble(HOST_CLASS_NAME, HostDouble);
         RegisterDouble("TestAddressField", FieldDouble);
-        BrowserStarter doubles = { RecordStart, RecordWait };
+        static const std::string program = OwnProgram();
+        BrowserStarter doubles = { RecordStart, RecordWait, program.c_str() };
         SetBrowserStarter(&doubles);
         received.clear();
         startBringsTheBrowser = false;
@@ -163,6 +175,61 @@ TEST_F(HandOffTest, WithoutAHostTheNoticeGoesNowhere)
     EXPECT_EQ((std::vector<std::string>{ "start", "wait 2000", "field 23 http://shop.example/oak",
                                          "browser command 1135 0" }),
               received);
+}
+
+// Any program may register the browser's class: a window whose process runs another program gets
+// nothing, and the browser is started as when none runs.
+TEST_F(HandOffTest, ASquattingWindowOfTheBrowsersClassGetsNothing)
+{
+    BrowserStarter real = { RecordStart, RecordWait, BROWSER_PROGRAM };
+    SetBrowserStarter(&real);
+    CreateBrowserDouble();
+    OpenInBrowser("http://127.0.0.1:1360/oak^demo^s3cret");
+    PumpMessages();
+    EXPECT_EQ((std::vector<std::string>{ "start", "wait 2000" }), received);
+}
+
+// A browser window on a thread that has stopped taking messages, until released.
+struct HungBrowser {
+    HANDLE up, release;
+    HWND window;
+    bool openCommand; // the open command was waiting once released
+};
+
+DWORD WINAPI RunHungBrowser(LPVOID parameter)
+{
+    HungBrowser* hung = (HungBrowser*)parameter;
+    hung->window = CreateWindowExA(0, BROWSER_CLASS_NAME, "", WS_OVERLAPPED, 0, 0, 200, 100, nullptr, nullptr,
+                                   Instance(), nullptr);
+    CreateWindowExA(0, "EDIT", "", WS_CHILD, 0, 0, 100, 20, hung->window, (HMENU)(INT_PTR)BROWSER_ADDRESS_FIELD,
+                    Instance(), nullptr);
+    SetEvent(hung->up);
+    WaitForSingleObject(hung->release, INFINITE);
+    MSG pending;
+    hung->openCommand = PeekMessageA(&pending, hung->window, WM_COMMAND, WM_COMMAND, PM_NOREMOVE) != 0;
+    PumpMessages();
+    DestroyWindow(hung->window);
+    return 0;
+}
+
+TEST_F(HandOffTest, AHungBrowserCostsTheSendLimitAndGetsNoOpenCommand)
+{
+    HungBrowser hung = { CreateEventA(nullptr, TRUE, FALSE, nullptr), CreateEventA(nullptr, TRUE, FALSE, nullptr),
+                         nullptr, false };
+    HANDLE thread = CreateThread(nullptr, 0, RunHungBrowser, &hung, 0, nullptr);
+    ASSERT_NE(nullptr, thread);
+    ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(hung.up, 5000));
+    DWORD start = GetTickCount();
+    OpenInBrowser("http://shop.example/oak");
+    DWORD elapsed = GetTickCount() - start;
+    SetEvent(hung.release);
+    WaitForSingleObject(thread, 10000);
+    CloseHandle(thread);
+    CloseHandle(hung.up);
+    CloseHandle(hung.release);
+    EXPECT_LE(elapsed, (DWORD)BROWSER_SEND_TIMEOUT_MS + 1000);
+    EXPECT_FALSE(hung.openCommand);
+    EXPECT_TRUE(received.empty()) << "the hung browser counts as running: nothing is started";
 }
 
 ProductRecord Record(const char* webAddress, const char* serverPath)

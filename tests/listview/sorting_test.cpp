@@ -20,6 +20,7 @@
 #include "listview/list_rules.h"
 #include "listview/price.h"
 #include "listview/product_list_view.h"
+#include "listview/sort_keys.h"
 #include "listview/sorting.h"
 #include "viewer_window.h"
 #include "win_test_support.h"
@@ -43,7 +44,11 @@ struct SortingTest : ::testing::Test, ViewerWindow {
         ASSERT_EQ(0, ItemCount());
     }
 
-    void TearDown() override { CloseViewerWindow(); }
+    void TearDown() override
+    {
+        SetSortKeyMaker(nullptr);
+        CloseViewerWindow();
+    }
 
     // A fresh window, with the launch arguments taken and the class registered before.
     void OpenWindow()
@@ -502,6 +507,31 @@ TEST_F(SortingTest, EachColumnSortsByItsOwnKey)
         SortBy(c.column, false);
         EXPECT_EQ(Reversed(c.ascending), Names());
     }
+}
+
+// Sort keys in the order opposite to lstrcmpiA's: every byte but the terminator mirrored.
+int WINAPI MirroredSortKey(LCID locale, DWORD flags, LPCSTR text, int length, LPSTR key, int capacity)
+{
+    int made = LCMapStringA(locale, flags, text, length, key, capacity);
+    for (int i = 0; key != nullptr && i < made; ++i)
+        if (key[i] != 0)
+            key[i] = (char)(256 - (unsigned char)key[i]);
+    return made;
+}
+
+// Prepared keys are only an accelerator: where they disagree with the plain comparison, the plain
+// comparison's order wins.
+TEST_F(SortingTest, KeysThatDisagreeWithThePlainComparisonAreOverruled)
+{
+    for (const char* name : { "delta", "Charlie", "alpha", "Echo", "bravo" })
+        AppendProduct(1, name, 1110, "1", 840, "w", "s");
+    Fill();
+    SetSortKeyMaker(MirroredSortKey);
+    SortBy(1, true);
+    std::vector<std::string> ascending = Names();
+    SortBy(1, false);
+    EXPECT_EQ((std::vector<std::string>{ "alpha", "bravo", "Charlie", "delta", "Echo" }), ascending);
+    EXPECT_EQ((std::vector<std::string>{ "Echo", "delta", "Charlie", "bravo", "alpha" }), Names());
 }
 
 // The premises of the Price expectations: within one value, texts that differ in their digits or

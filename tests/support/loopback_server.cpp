@@ -76,15 +76,13 @@ static DWORD WINAPI Serve(LPVOID parameter)
         if (!(open = SendAll(peer, chunk)))
             break;
     }
-    if (open && script.endless && !script.chunks.empty())
-        while (WaitForSingleObject(server->stop, 0) == WAIT_TIMEOUT && SendAll(peer, script.chunks.back()))
-            ;
+    if (open && !script.chunks.empty())
+        for (long long again = 0; script.endless || again < script.repeats; ++again)
+            if (WaitForSingleObject(server->stop, (DWORD)script.chunkDelayMs) != WAIT_TIMEOUT ||
+                !SendAll(peer, script.chunks.back()))
+                break;
     if (script.stayOpen)
         WaitForSingleObject(server->stop, INFINITE);
-    if (script.reset) {
-        linger abort = { 1, 0 };
-        setsockopt(peer, SOL_SOCKET, SO_LINGER, (const char*)&abort, sizeof abort);
-    }
     closesocket(peer);
     return 0;
 }

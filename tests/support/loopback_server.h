@@ -10,9 +10,9 @@
 struct ServerScript {
     std::vector<std::string> chunks; // sent one send each, in order
     int chunkDelayMs = 0;            // pause before each chunk
-    bool reset = false;              // end with a reset instead of an orderly close
     bool stayOpen = false;           // after the chunks, keep the connection open and silent
-    bool endless = false;            // after the chunks, repeat the last chunk until the peer leaves
+    long long repeats = 0;           // after the chunks, send the last chunk again this many times
+    bool endless = false;            // ... or until the peer leaves; each again after the pause
 };
 
 struct LoopbackServer {
