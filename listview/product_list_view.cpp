@@ -53,16 +53,22 @@ static const char* ServerPathText(const ProductRecord* record, char*, size_t)
     return record->serverPath;
 }
 
+static const char* StatusText(const ProductRecord* record, char*, size_t)
+{
+    return StatusName(record->status);
+}
+
 // The Price column sorts in three passes: as text, by value, by currency.
 static const ProductColumn Columns[PRODUCT_COLUMN_COUNT] = {
-    { "Status", -1, WIDTH_STATUS, nullptr, TIP_NEVER, nullptr, { 0, SORT_PASS_NONE } },
-    { "Product", -1, WIDTH_SHARED, NameText, TIP_WHEN_CLIPPED, NameText, { 1, SORT_PASS_NONE } },
-    { "Category", -1, WIDTH_SHARED, CategoryText, TIP_WHEN_CLIPPED, CategoryText, { 2, SORT_PASS_NONE } },
-    { "Price", -1, WIDTH_PRICE, PriceText, TIP_ALWAYS, PriceTipText, { 3, 8, 9 } },
-    { nullptr, IMAGE_HEADER_WEB, WIDTH_SHARED, WebAddressText, TIP_WHEN_CLIPPED, WebAddressText,
-      { 4, SORT_PASS_NONE } },
-    { nullptr, IMAGE_HEADER_SERVER, WIDTH_SHARED, ServerPathText, TIP_WHEN_CLIPPED, ServerPathText,
-      { 5, SORT_PASS_NONE } },
+    { "Status", "Status", -1, WIDTH_STATUS, nullptr, StatusText, TIP_NEVER, nullptr, { 0, SORT_PASS_NONE } },
+    { "Product", "Product", -1, WIDTH_SHARED, NameText, NameText, TIP_WHEN_CLIPPED, NameText, { 1, SORT_PASS_NONE } },
+    { "Category", "Category", -1, WIDTH_SHARED, CategoryText, CategoryText, TIP_WHEN_CLIPPED, CategoryText,
+      { 2, SORT_PASS_NONE } },
+    { "Price", "Price", -1, WIDTH_PRICE, PriceText, PriceText, TIP_ALWAYS, PriceTipText, { 3, 8, 9 } },
+    { nullptr, "Web address", IMAGE_HEADER_WEB, WIDTH_SHARED, WebAddressText, WebAddressText, TIP_WHEN_CLIPPED,
+      WebAddressText, { 4, SORT_PASS_NONE } },
+    { nullptr, "Server page", IMAGE_HEADER_SERVER, WIDTH_SHARED, ServerPathText, ServerPathText, TIP_WHEN_CLIPPED,
+      ServerPathText, { 5, SORT_PASS_NONE } },
 };
 
 const ProductColumn& ProductColumnAt(int column)

@@ -20,9 +20,11 @@ enum { PRODUCT_COLUMN_COUNT = 6, MAX_SORT_PASSES = 3, SORT_PASS_NONE = -1 };
 // One column of the list: everything that differs between columns is said here and nowhere else.
 struct ProductColumn {
     const char* header;             // header text, or null for a column titled by its image
+    const char* title;              // the column's name where it goes as text, as in a copied table
     int headerImage;                // that column's header image, else -1
     ColumnWidthRule width;          // initial width and width after each resize
     CellTextRule cellText;          // null: the cell shows no text (the Status image only)
+    CellTextRule copyText;          // the cell as text in full, as a copied row gives it
     TipRule tip;                    // when the cell's tooltip is given
     CellTextRule tipText;           // the tooltip's text
     int sortKeys[MAX_SORT_PASSES];  // the keys of its sort passes, in order; SORT_PASS_NONE ends them

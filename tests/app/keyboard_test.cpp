@@ -29,7 +29,7 @@ struct KeyboardTest : ::testing::Test, ViewerWindow {
         ASSERT_NO_FATAL_FAILURE(OpenViewerWindow("127.0.0.71^acct^key#"));
         AppendProduct(1, "Oak chair", 1110, "49.50", 840, "shop.example/oak", "oak-chair");
         AppendProduct(2, "Linen throw", 1120, "19.00", 978, "shop.example/linen", "linen");
-        AppendProduct(5, "Bare stool", 1110, "5.00", 840, "", "");
+        AppendProduct(5, "Bare\tstool \x80", 1110, "5.00", 840, "", "");
         ASSERT_EQ(1, FillProductListView(list));
         FocusFirstRow(list);
         SetForegroundWindow(window);
@@ -172,6 +172,55 @@ TEST_F(KeyboardTest, TheListTakesTheFocusBackWhenTheWindowIsActivatedAgain)
     PumpMessages();
     EXPECT_EQ(list, GetFocus());
     DestroyWindow(other);
+}
+
+// The clipboard's text in a format, as bytes, or "(none)" when it holds none.
+std::string ClipboardBytes(UINT format)
+{
+    std::string text = "(none)";
+    if (!OpenClipboard(nullptr))
+        return text;
+    HANDLE data = GetClipboardData(format);
+    const char* bytes = data != nullptr ? (const char*)GlobalLock(data) : nullptr;
+    if (bytes != nullptr) {
+        size_t size = GlobalSize(data);
+        text.assign(bytes, size);
+        text.resize(format == CF_UNICODETEXT ? std::wstring((const wchar_t*)bytes).size() * 2 : strlen(bytes));
+        GlobalUnlock(data);
+    }
+    CloseClipboard();
+    return text;
+}
+
+TEST_F(KeyboardTest, CtrlAAndCtrlCCopyTheRowsAsATableAndWithNothingSelectedNothing)
+{
+    ASSERT_TRUE(OpenClipboard(window));
+    EmptyClipboard();
+    HGLOBAL kept = GlobalAlloc(GMEM_MOVEABLE, 5);
+    memcpy(GlobalLock(kept), "kept", 5);
+    GlobalUnlock(kept);
+    SetClipboardData(CF_TEXT, kept);
+    CloseClipboard();
+    PressChord({ VK_CONTROL, 'C' });
+    PumpUntil([] { return false; }, 300);
+    EXPECT_EQ("kept", ClipboardBytes(CF_TEXT)) << "nothing selected, yet the clipboard changed";
+
+    PressChord({ VK_CONTROL, 'A' });
+    PressChord({ VK_CONTROL, 'C' });
+    PumpUntil([] { return ClipboardBytes(CF_TEXT) != "kept"; }, 3000);
+    EXPECT_EQ(3, (int)SendMessageA(list, LVM_GETSELECTEDCOUNT, 0, 0));
+    EXPECT_EQ(0, FocusedRow(list)) << "Ctrl+A moved the focus";
+    // The tab inside a name would split its cell: it goes as a blank.
+    const std::string table = "Status\tProduct\tCategory\tPrice\tWeb address\tServer page\r\n"
+                              "Listed\tOak chair\tHome & Garden > Furniture > Chairs\t49.50 [USD]\tshop.example/oak\toak-chair\r\n"
+                              "New\tLinen throw\tHome & Garden > Furniture > Tables\t19.00 [EUR]\tshop.example/linen\tlinen\r\n"
+                              "Sale\tBare stool \x80\tHome & Garden > Furniture > Chairs\t5.00 [USD]\t\t\r\n";
+    EXPECT_EQ(table, ClipboardBytes(CF_TEXT));
+    // In UTF-16, 0x80 of code page 1252 is the euro sign.
+    std::wstring wide;
+    for (unsigned char c : table)
+        wide += c == 0x80 ? L'\u20AC' : (wchar_t)c;
+    EXPECT_EQ(std::string((const char*)wide.data(), wide.size() * 2), ClipboardBytes(CF_UNICODETEXT));
 }
 
 // The name is the whole text in UTF-16 from the ANSI code page, cut where the name's room ends.
