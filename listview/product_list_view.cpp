@@ -4,6 +4,7 @@
 
 #include "common/control_ids.h"
 #include "common/text.h"
+#include "listview/type_to_find.h"
 #include "companions/category/category_lookup.h"
 #include "companions/countries/money_lookup.h"
 
@@ -140,6 +141,7 @@ HWND CreateProductListView(HWND window, const RECT* client, const Look& look)
     SendMessageA(list, WM_SETFONT, (WPARAM)look.guiFont, 1);
     SendMessageA(list, LVM_SETTEXTCOLOR, 0, (LPARAM)look.colours.listText);
     InsertColumns(list, AverageCharWidth(window));
+    StartTypeToFind(list);
     return list;
 }
 

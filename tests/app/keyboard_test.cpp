@@ -17,6 +17,7 @@
 #include "feed/product_list.h"
 #include "listview/product_list_view.h"
 #include "listview/sorting.h"
+#include "listview/typed_prefix.h"
 #include "viewer_window.h"
 #include "win_input.h"
 #include "win_test_support.h"
@@ -221,6 +222,34 @@ TEST_F(KeyboardTest, CtrlAAndCtrlCCopyTheRowsAsATableAndWithNothingSelectedNothi
     for (unsigned char c : table)
         wide += c == 0x80 ? L'\u20AC' : (wchar_t)c;
     EXPECT_EQ(std::string((const char*)wide.data(), wide.size() * 2), ClipboardBytes(CF_UNICODETEXT));
+}
+
+TEST_F(KeyboardTest, TypedLettersFindTheNextProductByNameWrapAndARepeatedLetterWalksTheMatches)
+{
+    SendMessageA(list, LVM_DELETEALLITEMS, 0, 0);
+    FreeProducts();
+    for (const char* name : { "Apple", "banana", "apricot", "Avocado", "cherry" })
+        AppendProduct(1, name, 1110, "1.00", 840, "", "");
+    ASSERT_EQ(1, FillProductListView(list));
+    FocusFirstRow(list);
+    const struct {
+        const char* typed;
+        int row; // where the focus and the only selection land
+    } steps[] = {
+        { "b", 1 },  { "a", 2 },  { "aa", 0 }, // again the same letter: Avocado, then round to Apple
+        { "AV", 3 }, { "z", 3 },  { "Ch", 4 }, // a prefix, case ignored; no match stays put
+        { "c", 4 },                            // the only match, found again from the row after it
+    };
+    for (const auto& step : steps) {
+        SCOPED_TRACE(step.typed);
+        Sleep(TYPING_PAUSE_MS + 100); // a new prefix
+        TypeText(step.typed);
+        PumpUntil([&] { return FocusedRow(list) == step.row; }, 2000);
+        PumpMessages();
+        EXPECT_EQ(step.row, FocusedRow(list));
+        EXPECT_EQ(1, (int)SendMessageA(list, LVM_GETSELECTEDCOUNT, 0, 0));
+        EXPECT_EQ(step.row, (int)SendMessageA(list, LVM_GETNEXTITEM, (WPARAM)-1, LVNI_SELECTED));
+    }
 }
 
 // The name is the whole text in UTF-16 from the ANSI code page, cut where the name's room ends.
