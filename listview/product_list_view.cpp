@@ -59,9 +59,11 @@ static const char* StatusText(const ProductRecord* record, char*, size_t)
     return StatusName(record->status);
 }
 
+// The Status cell's text is the product's name: the first column's text is what names a row, for
+// screen readers too. Its badge fills the column's 70 pixels, so the name is never seen there.
 // The Price column sorts in three passes: as text, by value, by currency.
 static const ProductColumn Columns[PRODUCT_COLUMN_COUNT] = {
-    { "Status", "Status", -1, WIDTH_STATUS, nullptr, StatusText, TIP_NEVER, nullptr, { 0, SORT_PASS_NONE } },
+    { "Status", "Status", -1, WIDTH_STATUS, NameText, StatusText, TIP_NEVER, nullptr, { 0, SORT_PASS_NONE } },
     { "Product", "Product", -1, WIDTH_SHARED, NameText, NameText, TIP_WHEN_CLIPPED, NameText, { 1, SORT_PASS_NONE } },
     { "Category", "Category", -1, WIDTH_SHARED, CategoryText, CategoryText, TIP_WHEN_CLIPPED, CategoryText,
       { 2, SORT_PASS_NONE } },

@@ -23,7 +23,7 @@ struct ProductColumn {
     const char* title;              // the column's name where it goes as text, as in a copied table
     int headerImage;                // that column's header image, else -1
     ColumnWidthRule width;          // initial width and width after each resize
-    CellTextRule cellText;          // null: the cell shows no text (the Status image only)
+    CellTextRule cellText;          // the cell's text as the control reports it; null: none
     CellTextRule copyText;          // the cell as text in full, as a copied row gives it
     TipRule tip;                    // when the cell's tooltip is given
     CellTextRule tipText;           // the tooltip's text
