@@ -141,10 +141,17 @@ HWND CreateProductListView(HWND window, const RECT* client, const Look& look)
     SendMessageA(list, LVM_SETEXTENDEDLISTVIEWSTYLE, 0, LVS_EX_FULLROWSELECT | LVS_EX_TRACKSELECT);
     SendMessageA(list, LVM_SETIMAGELIST, LVSIL_SMALL, (LPARAM)productImages);
     SendMessageA(list, WM_SETFONT, (WPARAM)look.guiFont, 1);
-    SendMessageA(list, LVM_SETTEXTCOLOR, 0, (LPARAM)look.colours.listText);
+    SetListColours(list, look);
     InsertColumns(list, AverageCharWidth(window));
     StartTypeToFind(list);
     return list;
+}
+
+void SetListColours(HWND list, const Look& look)
+{
+    SendMessageA(list, LVM_SETTEXTCOLOR, 0, (LPARAM)look.scheme.listText);
+    // The control takes the window colour once, when it is created; a change must be given to it.
+    SendMessageA(list, LVM_SETBKCOLOR, 0, (LPARAM)GetSysColor(COLOR_WINDOW));
 }
 
 void LayoutProductColumns(HWND window)

@@ -38,6 +38,9 @@ const ProductColumn& ProductColumnAt(int column);
 // Returns the list view (null when it could not be created).
 HWND CreateProductListView(HWND window, const RECT* client, const Look& look);
 
+// Gives the rows the text colour of the look's scheme on the system's window colour.
+void SetListColours(HWND list, const Look& look);
+
 // Sets the six column widths from the list view's current client width.
 void LayoutProductColumns(HWND window);
 

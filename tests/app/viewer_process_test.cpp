@@ -12,40 +12,6 @@
 
 namespace {
 
-struct RunningViewer {
-    PROCESS_INFORMATION process = {};
-    HWND window = nullptr;
-};
-
-// Starts the viewer in folder and waits until its window is up.
-bool StartViewer(const std::string& folder, const char* argument, RunningViewer* viewer)
-{
-    std::string commandLine = "\"" + folder + VIEWER_PROGRAM "\" " + argument;
-    STARTUPINFOA startup = {};
-    startup.cb = sizeof startup;
-    if (!CreateProcessA(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, folder.c_str(), &startup,
-                        &viewer->process))
-        return false;
-    WaitForInputIdle(viewer->process.hProcess, 10000);
-    viewer->window = WaitForViewerWindow(viewer->process.dwProcessId, 10000);
-    return viewer->window != nullptr;
-}
-
-// Closes the viewer as the system would and returns its exit code, or -1 when it did not end.
-int CloseViewer(RunningViewer* viewer)
-{
-    if (viewer->window != nullptr)
-        PostMessageA(viewer->window, WM_CLOSE, 0, 0);
-    DWORD code = (DWORD)-1;
-    if (WaitForSingleObject(viewer->process.hProcess, 15000) == WAIT_OBJECT_0)
-        GetExitCodeProcess(viewer->process.hProcess, &code);
-    else
-        TerminateProcess(viewer->process.hProcess, 99);
-    CloseHandle(viewer->process.hThread);
-    CloseHandle(viewer->process.hProcess);
-    return (int)code;
-}
-
 // Corners of the screen, one for each test's viewer to be moved to.
 enum ScreenCorner { TOP_LEFT, TOP_RIGHT, BOTTOM_LEFT };
 

@@ -1,5 +1,5 @@
 // The product list view as the real control drives it: creation, columns, widths, fill, cell texts,
-// painting and teardown. The test folder's skin has the shipped bitmaps and red list text.
+// painting and teardown. The test folder's skin has the shipped bitmaps and dark red list text.
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -49,7 +49,7 @@ TEST_F(ListViewTest, IsAReportListInTheSkinsTextColourWithTheStatusImages)
     EXPECT_EQ((LRESULT)(LVS_EX_FULLROWSELECT | LVS_EX_TRACKSELECT),
               SendMessageA(list, LVM_GETEXTENDEDLISTVIEWSTYLE, 0, 0));
     EXPECT_EQ((LRESULT)GetStockObject(DEFAULT_GUI_FONT), SendMessageA(list, WM_GETFONT, 0, 0));
-    EXPECT_EQ(RGB(255, 0, 0), (COLORREF)SendMessageA(list, LVM_GETTEXTCOLOR, 0, 0));
+    EXPECT_EQ(RGB(192, 0, 0), (COLORREF)SendMessageA(list, LVM_GETTEXTCOLOR, 0, 0));
 
     HIMAGELIST images = (HIMAGELIST)SendMessageA(list, LVM_GETIMAGELIST, LVSIL_SMALL, 0);
     ASSERT_NE(nullptr, images);
@@ -330,8 +330,9 @@ CellInk InkIn(const OffscreenCanvas& canvas, const RECT& cell)
             COLORREF colour = canvas.At(x, y);
             if (colour == RGB(255, 255, 255) || colour == CLR_INVALID)
                 continue;
-            // Smoothed glyph edges blend the red into the white: full red, equal green and blue.
-            if (GetRValue(colour) == 255 && GetGValue(colour) == GetBValue(colour))
+            // Smoothed glyph edges blend the red into the white: more red, equal green and blue.
+            if (GetRValue(colour) >= 192 && GetRValue(colour) > GetGValue(colour) &&
+                GetGValue(colour) == GetBValue(colour))
                 ++ink.red;
             else
                 ++ink.other;
