@@ -203,10 +203,11 @@ TEST_F(KeyboardTest, CtrlAAndCtrlCCopyTheRowsAsATableAndWithNothingSelectedNothi
     EXPECT_EQ(3, (int)SendMessageA(list, LVM_GETSELECTEDCOUNT, 0, 0));
     EXPECT_EQ(0, FocusedRow(list)) << "Ctrl+A moved the focus";
     // The tab inside a name would split its cell: it goes as a blank.
-    const std::string table = "Status\tProduct\tCategory\tPrice\tWeb address\tServer page\r\n"
-                              "Listed\tOak chair\tHome & Garden > Furniture > Chairs\t49.50 [USD]\tshop.example/oak\toak-chair\r\n"
-                              "New\tLinen throw\tHome & Garden > Furniture > Tables\t19.00 [EUR]\tshop.example/linen\tlinen\r\n"
-                              "Sale\tBare stool \x80\tHome & Garden > Furniture > Chairs\t5.00 [USD]\t\t\r\n";
+    const std::string table =
+        "Status\tProduct\tCategory\tPrice\tWeb address\tServer page\r\n"
+        "Listed\tOak chair\tHome & Garden > Furniture > Chairs\t49.50 [USD]\tshop.example/oak\toak-chair\r\n"
+        "New\tLinen throw\tHome & Garden > Furniture > Tables\t19.00 [EUR]\tshop.example/linen\tlinen\r\n"
+        "Sale\tBare stool \x80\tHome & Garden > Furniture > Chairs\t5.00 [USD]\t\t\r\n";
     EXPECT_EQ(table, ClipboardBytes(CF_TEXT));
     // In UTF-16, 0x80 of code page 1252 is the euro sign.
     std::wstring wide;
