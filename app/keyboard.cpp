@@ -4,6 +4,7 @@
 #include "app/menus.h"
 #include "common/control_ids.h"
 #include "listview/product_list_view.h"
+#include "listview/row_copy.h"
 #include "listview/sorting.h"
 
 // As the Close button does it.
@@ -17,6 +18,16 @@ static void OpenSortMenu(HWND window, int column)
 {
     ArmSortMenu(column);
     ShowSortMenu(window);
+}
+
+static void CopyRows(HWND window, int)
+{
+    CopySelectedRows(GetDlgItem(window, IDC_PRODUCT_LIST), window);
+}
+
+static void SelectAll(HWND window, int)
+{
+    SelectAllRows(GetDlgItem(window, IDC_PRODUCT_LIST));
 }
 
 // One key of the window: the virtual key, whether Ctrl is held with it, and what it does.
@@ -34,6 +45,8 @@ static const KeyCommand KeyCommands[] = {
     { '4', true, OpenSortMenu, 3 },
     { '5', true, OpenSortMenu, 4 },
     { '6', true, OpenSortMenu, 5 },
+    { 'C', true, CopyRows, 0 },
+    { 'A', true, SelectAll, 0 },
 };
 
 LRESULT OnListKeyDown(HWND window, const NMLVKEYDOWN* key)

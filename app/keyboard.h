@@ -1,6 +1,7 @@
 // The Products window without a mouse: Escape closes it as the Close button does, Ctrl+1 to Ctrl+6
-// open a column's sort menu under its header, and Enter, the menu key and Shift+F10 open the focused
-// row's link menu under the row. A right click on a row opens its link menu as a left click does.
+// open a column's sort menu under its header, Ctrl+C copies the selected rows and Ctrl+A selects them
+// all, and Enter, the menu key and Shift+F10 open the focused row's link menu under the row.
+// A right click on a row opens its link menu as a left click does.
 #pragma once
 
 #include <windows.h>

@@ -3,6 +3,7 @@
 
 #include <windowsx.h>
 
+#include "app/colour_changes.h"
 #include "app/keyboard.h"
 #include "app/launch_args.h"
 #include "app/menus.h"
@@ -240,6 +241,10 @@ static LRESULT CALLBACK ProductsWindowProc(HWND window, UINT message, WPARAM wPa
         HANDLE_MSG(window, WM_NOTIFY, RouteNotification);
         HANDLE_MSG(window, WM_SETFOCUS, OnSetFocus);
         HANDLE_MSG(window, WM_SETCURSOR, OnSetCursor);
+        HANDLE_MSG(window, WM_SYSCOLORCHANGE, OnSysColorChange);
+    case WM_SETTINGCHANGE: // the cracker drops wParam, which names the setting
+        OnSettingChange(window, (UINT)wParam);
+        break;
     case WM_CONTEXTMENU: // signed screen point: (-1, -1) when asked for from the keyboard
         if (OnContextMenu(window, (HWND)wParam, GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)))
             return 0;

@@ -6,7 +6,8 @@
 
 SkinColours StatusLineColours()
 {
-    return TheLook().colours;
+    const ColourScheme& scheme = TheLook().scheme;
+    return { scheme.background, scheme.text };
 }
 
 HWND CreateStatusLine(HWND window, const Look& look, int shown, FetchEnd end)

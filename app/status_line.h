@@ -1,6 +1,6 @@
 // The status line: one line of text in the strip left of the Close button, saying how many products
 // the list shows and, when that is not the whole feed, why. A plain static control, owner-drawn in
-// the skin's colours, so that a screen reader reads its text as any static's.
+// the window's colours, so that a screen reader reads its text as any static's.
 #pragma once
 
 #include <windows.h>
@@ -10,7 +10,8 @@
 
 enum { IDC_STATUS_LINE = 202 }; // the status line's control id
 
-// The colours the status line is drawn in: the skin's background and list text colour.
+// The colours the status line is drawn in: the window's face and the text on it, the skin's or, in
+// high contrast, the system's (the look's colour scheme).
 SkinColours StatusLineColours();
 
 // Creates the status line in window, saying what the list shows after a fetch that ended so; the

@@ -25,8 +25,9 @@ static void DrawEdge2(HDC dc, COLORREF colour, POINT start, POINT corner, POINT 
 
 void DrawButtonFrame(HDC dc, const RECT& r, HBRUSH brush, bool pressed)
 {
-    COLORREF topLeft = pressed ? ButtonDarkEdge : ButtonLightEdge;
-    COLORREF bottomRight = pressed ? ButtonLightEdge : ButtonDarkEdge;
+    const ColourScheme& scheme = TheLook().scheme;
+    COLORREF topLeft = pressed ? scheme.buttonDark : scheme.buttonLight;
+    COLORREF bottomRight = pressed ? scheme.buttonLight : scheme.buttonDark;
     FillRect(dc, &r, brush);
     DrawEdge2(dc, topLeft, POINT{ r.right - 1, r.top }, POINT{ r.left, r.top }, POINT{ r.left, r.bottom });
     DrawEdge2(dc, bottomRight, POINT{ r.right, r.top }, POINT{ r.right, r.bottom }, POINT{ r.left + 1, r.bottom });
@@ -50,7 +51,7 @@ void DrawCloseButton(const DRAWITEMSTRUCT* draw, HBRUSH face)
         return;
     // Every request redraws the whole button; the text stays in place while pressed.
     bool pressed = (draw->itemState & ODS_SELECTED) != 0;
-    COLORREF colour = (draw->itemState & ODS_DISABLED) ? ButtonDisabledTextColour : ButtonTextColour;
+    COLORREF colour = (draw->itemState & ODS_DISABLED) ? ButtonDisabledTextColour : TheLook().scheme.buttonText;
     DrawButtonFrame(draw->hDC, draw->rcItem, face, pressed);
     DrawButtonText(draw->hwndItem, draw->hDC, draw->rcItem, colour, CLOSE_BUTTON_FORMAT);
 }

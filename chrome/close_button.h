@@ -11,20 +11,20 @@ enum {
     CLOSE_BUTTON_FORMAT = DT_CENTER | DT_VCENTER | DT_SINGLELINE | DT_NOCLIP,
 };
 
-const COLORREF ButtonLightEdge = RGB(255, 255, 255);
-const COLORREF ButtonDarkEdge = RGB(127, 127, 127);
-const COLORREF ButtonTextColour = RGB(0, 0, 127);
+// The skin's edge and text colours are the look's (common/colour_scheme.h); under high contrast
+// the system's button colours take their place.
 const COLORREF ButtonDisabledTextColour = RGB(127, 127, 127);
 
 // Creates the button as child 201 of window at no size (the first layout places it) and gives it
 // the look's font. Returns the button, or null.
 HWND CreateCloseButton(HWND window, const Look& look);
 
-// WM_DRAWITEM: draws the Close button with face as its fill; every other item is left alone.
+// WM_DRAWITEM: draws the Close button with face as its fill and the look's text colour; every other
+// item is left alone.
 void DrawCloseButton(const DRAWITEMSTRUCT* draw, HBRUSH face);
 
-// Fills r with brush and draws the 2-pixel frame: light on the top and left and dark on the right and
-// bottom, or the other way round when pressed.
+// Fills r with brush and draws the 2-pixel frame in the look's edge colours: light on the top and
+// left and dark on the right and bottom, or the other way round when pressed.
 void DrawButtonFrame(HDC dc, const RECT& r, HBRUSH brush, bool pressed);
 
 // Draws button's window text (at most 49 characters) into r in colour, with the given DrawText format.

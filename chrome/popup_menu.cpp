@@ -4,11 +4,12 @@
 
 #include <cstddef>
 
+#include "common/look.h"
+
 MenuItemData MenuItemSlots[MENU_SLOT_COUNT];
 int MenuTextHeight;
 
-// The system colours the menus use, read once on first use: a later change of the system colours
-// does not reach the menus.
+// The system colours the menus use, read once on first use and again after ForgetMenuColours.
 struct HighlightColours {
     bool read;
     COLORREF text, background;
@@ -92,9 +93,11 @@ static void DrawMenuIcon(HDC dc, const RECT& item, HBITMAP bitmap)
 void PaintMenuItem(HDC dc, const RECT& item, const MenuItemData& data, bool selected, bool entire)
 {
     COLORREF oldText = 0, oldBackground = 0;
-    if (selected) {
-        oldText = SetTextColor(dc, highlight.text);
-        oldBackground = SetBkColor(dc, highlight.background);
+    const ColourScheme& scheme = TheLook().scheme;
+    bool coloured = selected || scheme.system;
+    if (coloured) {
+        oldText = SetTextColor(dc, selected ? highlight.text : scheme.menuText);
+        oldBackground = SetBkColor(dc, selected ? highlight.background : scheme.menu);
     }
     // The text area is filled; the icon column is left to the icon and the frame.
     RECT text = item;
@@ -106,13 +109,17 @@ void PaintMenuItem(HDC dc, const RECT& item, const MenuItemData& data, bool sele
     if (entire)
         DrawMenuIcon(dc, item, data.bitmap);
     RECT box = { item.left, item.top, item.left + MENU_FRAME_SIZE, item.top + MENU_FRAME_SIZE };
-    if (selected) {
-        DrawFrame3D(dc, box, FrameRaised);
+    DrawFrame3D(dc, box, selected ? FrameRaised : FrameFlat); // a flat frame paints a raised one out
+    if (coloured) {
         SetTextColor(dc, oldText);
         SetBkColor(dc, oldBackground);
-    } else {
-        DrawFrame3D(dc, box, FrameFlat); // paints a raised frame out
     }
+}
+
+void ForgetMenuColours()
+{
+    highlight.read = false;
+    frame.read = false;
 }
 
 void DrawMenuItem(HWND, const DRAWITEMSTRUCT* draw)

@@ -38,11 +38,15 @@ enum FrameStyle { FrameSunken = 0, FrameRaised = 1, FrameFlat = 2 };
 void MeasureMenuItem(HWND window, MEASUREITEMSTRUCT* measure);
 
 // WM_DRAWITEM of the owner window: draws menu items; returns at once for items of other controls.
-// The first call, whatever its item, reads the two highlight colours for the rest of the run.
+// The first call, whatever its item, reads the two highlight colours, kept until ForgetMenuColours.
 void DrawMenuItem(HWND window, const DRAWITEMSTRUCT* draw);
 
-// Draws one item's text, icon (when entire is set) and frame into dc within item.
+// Draws one item's text, icon (when entire is set) and frame into dc within item. Under the system's
+// colours (high contrast) an unselected item is drawn in the menu colours, else in the DC's own.
 void PaintMenuItem(HDC dc, const RECT& item, const MenuItemData& data, bool selected, bool entire);
+
+// Has the system colours read again at the next drawing, after the user changed them.
+void ForgetMenuColours();
 
 // A one-pixel frame around r: the first colour of the style on the top and left edges, the second
 // on the bottom and right ones, each line leaving out its end point.

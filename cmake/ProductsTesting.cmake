@@ -9,11 +9,12 @@ include(GoogleTest)
 # not run): its test programs are still built, and the checks that only read its files still run.
 option(PRODUCTS_WINDOWS_TESTS "Register the Windows test programs' tests, which run under Wine" ON)
 
-# products_add_test(NAME SOURCES a.cpp ... [LIBS lib ...] [LABELS label ...])
+# products_add_test(NAME SOURCES a.cpp ... [LIBS lib ...] [LABELS label ...] [SERIAL])
 # One test program per module family. Windows programs go to PRODUCTS_TEST_DIR and run under Wine
 # through the cross-compiling emulator; test discovery waits for ctest so the build needs no Wine.
+# SERIAL runs each test alone, for tests that change what every program of the session sees.
 function(products_add_test name)
-  cmake_parse_arguments(T "" "" "SOURCES;LIBS;LABELS" ${ARGN})
+  cmake_parse_arguments(T "SERIAL" "" "SOURCES;LIBS;LABELS" ${ARGN})
   add_executable(${name} ${T_SOURCES})
   target_link_libraries(${name} PRIVATE ${T_LIBS} gtest gtest_main)
   if(WIN32)
@@ -30,6 +31,9 @@ function(products_add_test name)
   # click meant for one test's window must not land on another's.
   if("gui" IN_LIST T_LABELS)
     list(APPEND properties RESOURCE_LOCK desktop)
+  endif()
+  if(T_SERIAL)
+    list(APPEND properties RUN_SERIAL TRUE)
   endif()
   if(WIN32 AND NOT PRODUCTS_WINDOWS_TESTS)
     return()

@@ -36,9 +36,28 @@ int OpenSkin(const char* library)
     look.skin = LoadLibraryA(library);
     if (look.skin != nullptr)
         ReadSkinColours(look.skin, &look.colours);
-    DeleteBackgroundBrush();
-    look.backgroundBrush = CreateSolidBrush(look.colours.background);
+    ChooseLookColours();
     return look.skin != nullptr;
+}
+
+static bool HighContrastOn()
+{
+    HIGHCONTRASTA setting = {};
+    setting.cbSize = sizeof setting;
+    return SystemParametersInfoA(SPI_GETHIGHCONTRAST, sizeof setting, &setting, 0) &&
+           (setting.dwFlags & HCF_HIGHCONTRASTON) != 0;
+}
+
+void ChooseLookColours()
+{
+    SystemColours system = {
+        GetSysColor(COLOR_WINDOW),  GetSysColor(COLOR_WINDOWTEXT),   GetSysColor(COLOR_BTNFACE),
+        GetSysColor(COLOR_BTNTEXT), GetSysColor(COLOR_BTNHIGHLIGHT), GetSysColor(COLOR_BTNSHADOW),
+        GetSysColor(COLOR_MENU),    GetSysColor(COLOR_MENUTEXT),
+    };
+    look.scheme = ChooseColourScheme(HighContrastOn(), look.colours.background, look.colours.listText, system);
+    DeleteBackgroundBrush();
+    look.backgroundBrush = CreateSolidBrush(look.scheme.background);
 }
 
 void CloseSkin()

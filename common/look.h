@@ -4,6 +4,8 @@
 
 #include <windows.h>
 
+#include "common/colour_scheme.h"
+
 // The name the program loads the skin by; the platform adds the library extension.
 extern const char SkinLibraryName[];
 
@@ -22,7 +24,8 @@ struct Look {
     HINSTANCE instance;      // the module instance, for every child window and tool
     HFONT guiFont;           // the stock DEFAULT_GUI_FONT, never deleted
     SkinColours colours;     // from the skin, or the system's window colours without it
-    HBRUSH backgroundBrush;  // class background and Close button face; deleted at teardown
+    ColourScheme scheme;     // what the window paints with: the skin's colours or the system's
+    HBRUSH backgroundBrush;  // the scheme's background: class background and Close button face
     HBITMAP menuBitmaps[MENU_BITMAP_COUNT]; // null where the skin lacks one: drawn as no icon
     HMODULE skin;            // the skin library while the window is being built, else null
 };
@@ -39,6 +42,10 @@ void ReadSkinColours(HMODULE skin, SkinColours* colours);
 // creation reads its images and icons from the same load. Returns 1 when the library opened, else 0.
 int OpenSkin(const char* library);
 void CloseSkin();
+
+// Chooses the scheme again from the skin's colours, the user's high-contrast setting and the
+// system's colours as they are now, and remakes the background brush in it (the old one is deleted).
+void ChooseLookColours();
 
 void SetLookInstance(HINSTANCE instance);
 void SetLookFont(HFONT font);

@@ -11,6 +11,14 @@ int StatusImageIndex(int status)
     }
 }
 
+// In image order: what each badge says.
+static const char* const StatusNames[] = { "Listed", "New", "Sale", "Sold out" };
+
+const char* StatusName(int status)
+{
+    return StatusNames[StatusImageIndex(status)];
+}
+
 enum { STATUS_COLUMN_WIDTH = 70, SHARED_COLUMNS = 4 };
 
 int InitialColumnWidth(ColumnWidthRule rule, int averageCharWidth)

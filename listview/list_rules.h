@@ -14,6 +14,10 @@ enum {
 // The status image of a code; only its lowest three bits count, negative codes included.
 int StatusImageIndex(int status);
 
+// The name of the status that image shows ("Listed", "New", "Sale", "Sold out"), for the
+// places where the status goes as text, such as a copied row.
+const char* StatusName(int status);
+
 // How a column's width follows the list's client width W and the average character width a.
 enum ColumnWidthRule {
     WIDTH_STATUS, // fixed 70 pixels

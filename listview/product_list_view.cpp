@@ -4,6 +4,7 @@
 
 #include "common/control_ids.h"
 #include "common/text.h"
+#include "listview/type_to_find.h"
 #include "companions/category/category_lookup.h"
 #include "companions/countries/money_lookup.h"
 
@@ -53,16 +54,24 @@ static const char* ServerPathText(const ProductRecord* record, char*, size_t)
     return record->serverPath;
 }
 
+static const char* StatusText(const ProductRecord* record, char*, size_t)
+{
+    return StatusName(record->status);
+}
+
+// The Status cell's text is the product's name: the first column's text is what names a row, for
+// screen readers too. Its badge fills the column's 70 pixels, so the name is never seen there.
 // The Price column sorts in three passes: as text, by value, by currency.
 static const ProductColumn Columns[PRODUCT_COLUMN_COUNT] = {
-    { "Status", -1, WIDTH_STATUS, nullptr, TIP_NEVER, nullptr, { 0, SORT_PASS_NONE } },
-    { "Product", -1, WIDTH_SHARED, NameText, TIP_WHEN_CLIPPED, NameText, { 1, SORT_PASS_NONE } },
-    { "Category", -1, WIDTH_SHARED, CategoryText, TIP_WHEN_CLIPPED, CategoryText, { 2, SORT_PASS_NONE } },
-    { "Price", -1, WIDTH_PRICE, PriceText, TIP_ALWAYS, PriceTipText, { 3, 8, 9 } },
-    { nullptr, IMAGE_HEADER_WEB, WIDTH_SHARED, WebAddressText, TIP_WHEN_CLIPPED, WebAddressText,
-      { 4, SORT_PASS_NONE } },
-    { nullptr, IMAGE_HEADER_SERVER, WIDTH_SHARED, ServerPathText, TIP_WHEN_CLIPPED, ServerPathText,
-      { 5, SORT_PASS_NONE } },
+    { "Status", "Status", -1, WIDTH_STATUS, NameText, StatusText, TIP_NEVER, nullptr, { 0, SORT_PASS_NONE } },
+    { "Product", "Product", -1, WIDTH_SHARED, NameText, NameText, TIP_WHEN_CLIPPED, NameText, { 1, SORT_PASS_NONE } },
+    { "Category", "Category", -1, WIDTH_SHARED, CategoryText, CategoryText, TIP_WHEN_CLIPPED, CategoryText,
+      { 2, SORT_PASS_NONE } },
+    { "Price", "Price", -1, WIDTH_PRICE, PriceText, PriceText, TIP_ALWAYS, PriceTipText, { 3, 8, 9 } },
+    { nullptr, "Web address", IMAGE_HEADER_WEB, WIDTH_SHARED, WebAddressText, WebAddressText, TIP_WHEN_CLIPPED,
+      WebAddressText, { 4, SORT_PASS_NONE } },
+    { nullptr, "Server page", IMAGE_HEADER_SERVER, WIDTH_SHARED, ServerPathText, ServerPathText, TIP_WHEN_CLIPPED,
+      ServerPathText, { 5, SORT_PASS_NONE } },
 };
 
 const ProductColumn& ProductColumnAt(int column)
@@ -132,9 +141,17 @@ HWND CreateProductListView(HWND window, const RECT* client, const Look& look)
     SendMessageA(list, LVM_SETEXTENDEDLISTVIEWSTYLE, 0, LVS_EX_FULLROWSELECT | LVS_EX_TRACKSELECT);
     SendMessageA(list, LVM_SETIMAGELIST, LVSIL_SMALL, (LPARAM)productImages);
     SendMessageA(list, WM_SETFONT, (WPARAM)look.guiFont, 1);
-    SendMessageA(list, LVM_SETTEXTCOLOR, 0, (LPARAM)look.colours.listText);
+    SetListColours(list, look);
     InsertColumns(list, AverageCharWidth(window));
+    StartTypeToFind(list);
     return list;
+}
+
+void SetListColours(HWND list, const Look& look)
+{
+    SendMessageA(list, LVM_SETTEXTCOLOR, 0, (LPARAM)look.scheme.listText);
+    // The control takes the window colour once, when it is created; a change must be given to it.
+    SendMessageA(list, LVM_SETBKCOLOR, 0, (LPARAM)GetSysColor(COLOR_WINDOW));
 }
 
 void LayoutProductColumns(HWND window)

@@ -20,9 +20,11 @@ enum { PRODUCT_COLUMN_COUNT = 6, MAX_SORT_PASSES = 3, SORT_PASS_NONE = -1 };
 // One column of the list: everything that differs between columns is said here and nowhere else.
 struct ProductColumn {
     const char* header;             // header text, or null for a column titled by its image
+    const char* title;              // the column's name where it goes as text, as in a copied table
     int headerImage;                // that column's header image, else -1
     ColumnWidthRule width;          // initial width and width after each resize
-    CellTextRule cellText;          // null: the cell shows no text (the Status image only)
+    CellTextRule cellText;          // the cell's text as the control reports it; null: none
+    CellTextRule copyText;          // the cell as text in full, as a copied row gives it
     TipRule tip;                    // when the cell's tooltip is given
     CellTextRule tipText;           // the tooltip's text
     int sortKeys[MAX_SORT_PASSES];  // the keys of its sort passes, in order; SORT_PASS_NONE ends them
@@ -35,6 +37,9 @@ const ProductColumn& ProductColumnAt(int column);
 // its client rectangle, in the look's instance, font and text colour, and inserts the columns.
 // Returns the list view (null when it could not be created).
 HWND CreateProductListView(HWND window, const RECT* client, const Look& look);
+
+// Gives the rows the text colour of the look's scheme on the system's window colour.
+void SetListColours(HWND list, const Look& look);
 
 // Sets the six column widths from the list view's current client width.
 void LayoutProductColumns(HWND window);

@@ -17,6 +17,7 @@
 #include "feed/product_list.h"
 #include "listview/product_list_view.h"
 #include "listview/sorting.h"
+#include "listview/typed_prefix.h"
 #include "viewer_window.h"
 #include "win_input.h"
 #include "win_test_support.h"
@@ -29,7 +30,7 @@ struct KeyboardTest : ::testing::Test, ViewerWindow {
         ASSERT_NO_FATAL_FAILURE(OpenViewerWindow("127.0.0.71^acct^key#"));
         AppendProduct(1, "Oak chair", 1110, "49.50", 840, "shop.example/oak", "oak-chair");
         AppendProduct(2, "Linen throw", 1120, "19.00", 978, "shop.example/linen", "linen");
-        AppendProduct(5, "Bare stool", 1110, "5.00", 840, "", "");
+        AppendProduct(5, "Bare\tstool \x80", 1110, "5.00", 840, "", "");
         ASSERT_EQ(1, FillProductListView(list));
         FocusFirstRow(list);
         SetForegroundWindow(window);
@@ -172,6 +173,75 @@ TEST_F(KeyboardTest, TheListTakesTheFocusBackWhenTheWindowIsActivatedAgain)
     PumpMessages();
     EXPECT_EQ(list, GetFocus());
     DestroyWindow(other);
+}
+
+// The clipboard's text in a format, as bytes without its terminator, or "(none)".
+std::string ClipboardBytes(UINT format)
+{
+    std::string text = "(none)";
+    HANDLE data = OpenClipboard(nullptr) ? GetClipboardData(format) : nullptr;
+    if (const char* bytes = data != nullptr ? (const char*)GlobalLock(data) : nullptr) {
+        text.assign(bytes, format == CF_TEXT ? strlen(bytes) : wcslen((const wchar_t*)bytes) * 2);
+        GlobalUnlock(data);
+    }
+    CloseClipboard();
+    return text;
+}
+
+TEST_F(KeyboardTest, CtrlAAndCtrlCCopyTheRowsAsATableAndWithNothingSelectedNothing)
+{
+    ASSERT_TRUE(OpenClipboard(window));
+    EmptyClipboard();
+    CloseClipboard();
+    PressChord({ VK_CONTROL, 'C' });
+    PumpUntil([] { return false; }, 300);
+    EXPECT_EQ("(none)", ClipboardBytes(CF_TEXT)) << "nothing selected, yet something was copied";
+
+    PressChord({ VK_CONTROL, 'A' });
+    PressChord({ VK_CONTROL, 'C' });
+    PumpUntil([] { return ClipboardBytes(CF_TEXT) != "(none)"; }, 3000);
+    EXPECT_EQ(3, (int)SendMessageA(list, LVM_GETSELECTEDCOUNT, 0, 0));
+    EXPECT_EQ(0, FocusedRow(list)) << "Ctrl+A moved the focus";
+    // The tab inside a name would split its cell: it goes as a blank.
+    const std::string table =
+        "Status\tProduct\tCategory\tPrice\tWeb address\tServer page\r\n"
+        "Listed\tOak chair\tHome & Garden > Furniture > Chairs\t49.50 [USD]\tshop.example/oak\toak-chair\r\n"
+        "New\tLinen throw\tHome & Garden > Furniture > Tables\t19.00 [EUR]\tshop.example/linen\tlinen\r\n"
+        "Sale\tBare stool \x80\tHome & Garden > Furniture > Chairs\t5.00 [USD]\t\t\r\n";
+    EXPECT_EQ(table, ClipboardBytes(CF_TEXT));
+    // In UTF-16, 0x80 of code page 1252 is the euro sign.
+    std::wstring wide;
+    for (unsigned char c : table)
+        wide += c == 0x80 ? L'\u20AC' : (wchar_t)c;
+    EXPECT_EQ(std::string((const char*)wide.data(), wide.size() * 2), ClipboardBytes(CF_UNICODETEXT));
+}
+
+TEST_F(KeyboardTest, TypedLettersFindTheNextProductByNameWrapAndARepeatedLetterWalksTheMatches)
+{
+    SendMessageA(list, LVM_DELETEALLITEMS, 0, 0);
+    FreeProducts();
+    for (const char* name : { "Apple", "banana", "apricot", "Avocado", "cherry" })
+        AppendProduct(1, name, 1110, "1.00", 840, "", "");
+    ASSERT_EQ(1, FillProductListView(list));
+    FocusFirstRow(list);
+    const struct {
+        const char* typed;
+        int row; // where the focus and the only selection land
+    } steps[] = {
+        { "b", 1 },  { "a", 2 },  { "aa", 0 }, // again the same letter: Avocado, then round to Apple
+        { "AV", 3 }, { "z", 3 },  { "Ch", 4 }, // a prefix, case ignored; no match stays put
+        { "c", 4 },                            // the only match, found again from the row after it
+    };
+    for (const auto& step : steps) {
+        SCOPED_TRACE(step.typed);
+        Sleep(TYPING_PAUSE_MS + 100); // a new prefix
+        TypeText(step.typed);
+        PumpUntil([&] { return FocusedRow(list) == step.row; }, 2000);
+        PumpMessages();
+        EXPECT_EQ(step.row, FocusedRow(list));
+        EXPECT_EQ(1, (int)SendMessageA(list, LVM_GETSELECTEDCOUNT, 0, 0));
+        EXPECT_EQ(step.row, (int)SendMessageA(list, LVM_GETNEXTITEM, (WPARAM)-1, LVNI_SELECTED));
+    }
 }
 
 // The name is the whole text in UTF-16 from the ANSI code page, cut where the name's room ends.

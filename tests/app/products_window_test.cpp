@@ -1,5 +1,5 @@
 // The Products window in this process: its class, creation, centring, layout, routing and teardown.
-// The test folder holds a skin whose strings are "16777215" (white background) and "255" (red text).
+// The test folder holds a skin whose strings are "16777215" (white background) and "192" (dark red text).
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -62,7 +62,7 @@ TEST_F(ProductsWindowTest, ClassIsRegisteredInTheSkinColours)
     ASSERT_EQ((int)sizeof brush, GetObjectA(info.hbrBackground, sizeof brush, &brush));
     EXPECT_EQ((UINT)BS_SOLID, brush.lbStyle);
     EXPECT_EQ(RGB(255, 255, 255), brush.lbColor);
-    EXPECT_EQ(RGB(255, 0, 0), TheLook().colours.listText);
+    EXPECT_EQ(RGB(192, 0, 0), TheLook().colours.listText);
 }
 
 TEST_F(ProductsWindowTest, IsACentredToolWindowOfTheGivenSize)

@@ -25,7 +25,7 @@ SkinColours Read(const std::string& library, int* opened = nullptr)
     return colours;
 }
 
-// The test skin's strings are "16777215" and "255"; long_skin's first is more than nine digits and it
+// The test skin's strings are "16777215" and "192"; long_skin's first is more than nine digits and it
 // has no second; wordy_skin's are "teal" and " +65280px". A missing string leaves its colour as it was.
 TEST(ReadSkinColours, ReadsEachStringByTheDecimalRulesCutToNineDigits)
 {
@@ -34,9 +34,9 @@ TEST(ReadSkinColours, ReadsEachStringByTheDecimalRulesCutToNineDigits)
         std::string library;
         COLORREF background, listText;
     } cases[] = {
-        { "the test skin: white background and red text", TestDirectory() + "Vn_Skin.dll", RGB(255, 255, 255),
-          RGB(255, 0, 0) },
-        { "the skin found by its name beside the program", SkinLibraryName, RGB(255, 255, 255), RGB(255, 0, 0) },
+        { "the test skin: white background and dark red text", TestDirectory() + "Vn_Skin.dll",
+          RGB(255, 255, 255), RGB(192, 0, 0) },
+        { "the skin found by its name beside the program", SkinLibraryName, RGB(255, 255, 255), RGB(192, 0, 0) },
         { "a long text is cut to nine digits; a missing string keeps its colour", TestDirectory() + "long_skin.dll",
           (COLORREF)123456789, Unset },
         { "a word converts to 0; blanks and a sign may come before the digits", TestDirectory() + "wordy_skin.dll",
@@ -57,7 +57,7 @@ TEST(OpenSkin, TakesTheSkinsColoursAndKeepsItOpenUntilClosed)
     ASSERT_EQ(1, OpenSkin(SkinLibraryName));
     EXPECT_NE(nullptr, TheLook().skin);
     EXPECT_EQ(RGB(255, 255, 255), TheLook().colours.background);
-    EXPECT_EQ(RGB(255, 0, 0), TheLook().colours.listText);
+    EXPECT_EQ(RGB(192, 0, 0), TheLook().colours.listText);
     LOGBRUSH brush = {};
     ASSERT_EQ((int)sizeof brush, GetObjectA(TheLook().backgroundBrush, sizeof brush, &brush));
     EXPECT_EQ(RGB(255, 255, 255), brush.lbColor);

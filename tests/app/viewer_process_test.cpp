@@ -13,52 +13,6 @@
 
 namespace {
 
-struct RunningViewer {
-    PROCESS_INFORMATION process = {};
-    HWND window = nullptr;
-};
-
-// Starts the viewer of folder, in current (folder itself when empty), without waiting.
-bool LaunchViewer(const std::string& folder, const char* argument, RunningViewer* viewer,
-                  const std::string& current = "")
-{
-    std::string commandLine = "\"" + folder + VIEWER_PROGRAM "\" " + argument;
-    STARTUPINFOA startup = {};
-    startup.cb = sizeof startup;
-    return CreateProcessA(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr,
-                          (current.empty() ? folder : current).c_str(), &startup, &viewer->process) != FALSE;
-}
-
-// Waits until a launched viewer's window is up.
-bool WaitForWindowOf(RunningViewer* viewer)
-{
-    WaitForInputIdle(viewer->process.hProcess, 10000);
-    viewer->window = WaitForViewerWindow(viewer->process.dwProcessId, 10000);
-    return viewer->window != nullptr;
-}
-
-// Starts the viewer of folder in current (folder itself when empty) and waits until its window is up.
-bool StartViewer(const std::string& folder, const char* argument, RunningViewer* viewer,
-                 const std::string& current = "")
-{
-    return LaunchViewer(folder, argument, viewer, current) && WaitForWindowOf(viewer);
-}
-
-// Closes the viewer as the system would and returns its exit code, or -1 when it did not end.
-int CloseViewer(RunningViewer* viewer)
-{
-    if (viewer->window != nullptr)
-        PostMessageA(viewer->window, WM_CLOSE, 0, 0);
-    DWORD code = (DWORD)-1;
-    if (WaitForSingleObject(viewer->process.hProcess, 15000) == WAIT_OBJECT_0)
-        GetExitCodeProcess(viewer->process.hProcess, &code);
-    else
-        TerminateProcess(viewer->process.hProcess, 99);
-    CloseHandle(viewer->process.hThread);
-    CloseHandle(viewer->process.hProcess);
-    return (int)code;
-}
-
 // Corners of the screen, one for each test's viewer to be moved to.
 enum ScreenCorner { TOP_LEFT, TOP_RIGHT, BOTTOM_LEFT };
 

@@ -28,6 +28,17 @@ HINSTANCE Instance()
     return GetModuleHandleA(nullptr);
 }
 
+// The drawing takes its colours from the look: the test skin's white and dark red, readable on the
+// system's white, give the skin's button colours below.
+struct SkinLook : ::testing::Environment {
+    void SetUp() override
+    {
+        OpenSkin((TestDirectory() + "Vn_Skin.dll").c_str());
+        CloseSkin();
+    }
+};
+::testing::Environment* const skinLook = ::testing::AddGlobalTestEnvironment(new SkinLook);
+
 // The colours the button must use, written out here so that a wrong constant in the header shows.
 const COLORREF Light = RGB(255, 255, 255);
 const COLORREF Dark = RGB(127, 127, 127);

@@ -106,6 +106,41 @@ HWND WaitForViewerWindow(DWORD processId, int timeoutMs)
     return WaitForWindow([&] { return FindOwnedWindow(PRODUCTS_CLASS_NAME, processId); }, timeoutMs);
 }
 
+bool LaunchViewer(const std::string& folder, const char* argument, RunningViewer* viewer, const std::string& current)
+{
+    std::string commandLine = "\"" + folder + VIEWER_PROGRAM "\" " + argument;
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    return CreateProcessA(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr,
+                          (current.empty() ? folder : current).c_str(), &startup, &viewer->process) != FALSE;
+}
+
+bool WaitForWindowOf(RunningViewer* viewer)
+{
+    WaitForInputIdle(viewer->process.hProcess, 10000);
+    viewer->window = WaitForViewerWindow(viewer->process.dwProcessId, 10000);
+    return viewer->window != nullptr;
+}
+
+bool StartViewer(const std::string& folder, const char* argument, RunningViewer* viewer, const std::string& current)
+{
+    return LaunchViewer(folder, argument, viewer, current) && WaitForWindowOf(viewer);
+}
+
+int CloseViewer(RunningViewer* viewer)
+{
+    if (viewer->window != nullptr)
+        PostMessageA(viewer->window, WM_CLOSE, 0, 0);
+    DWORD code = (DWORD)-1;
+    if (WaitForSingleObject(viewer->process.hProcess, 15000) == WAIT_OBJECT_0)
+        GetExitCodeProcess(viewer->process.hProcess, &code);
+    else
+        TerminateProcess(viewer->process.hProcess, 99);
+    CloseHandle(viewer->process.hThread);
+    CloseHandle(viewer->process.hProcess);
+    return (int)code;
+}
+
 bool StartWithOutput(const std::string& commandLine, const char* folder, ChildProcess* child)
 {
     SECURITY_ATTRIBUTES inherit = { sizeof inherit, nullptr, TRUE };

@@ -34,6 +34,26 @@ bool CopyRuntimeInto(const std::string& folder);
 // Waits up to timeoutMs for the visible Products window of the given process; null if none came.
 HWND WaitForViewerWindow(DWORD processId, int timeoutMs);
 
+// A viewer started as a user starts it: its process and, once up, its window.
+struct RunningViewer {
+    PROCESS_INFORMATION process = {};
+    HWND window = nullptr;
+};
+
+// Starts the viewer of folder with argument, in current (folder itself when empty), without waiting.
+bool LaunchViewer(const std::string& folder, const char* argument, RunningViewer* viewer,
+                  const std::string& current = "");
+
+// Waits until a launched viewer's window is up.
+bool WaitForWindowOf(RunningViewer* viewer);
+
+// Starts the viewer of folder in current (folder itself when empty) and waits until its window is up.
+bool StartViewer(const std::string& folder, const char* argument, RunningViewer* viewer,
+                 const std::string& current = "");
+
+// Closes the viewer as the system would and returns its exit code, or -1 when it did not end.
+int CloseViewer(RunningViewer* viewer);
+
 // A program started with its standard output and error on a pipe that this process reads.
 struct ChildProcess {
     PROCESS_INFORMATION process = {};
