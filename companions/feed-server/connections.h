@@ -33,6 +33,7 @@ struct Server {
     std::shared_ptr<const Catalog> catalog;
     PageCache pages;  // pages as rendered, of the catalog in force (started afresh when it is replaced)
     ServerOptions options;
+    CatalogRules catalogRules;  // what every load of the catalog is held to, the key secret among them
     ServerLog* log = nullptr;
     std::set<std::shared_ptr<Connection>> live;
     std::map<AddressKey, int> silentByAddress;  // connections per address still waiting for their request

@@ -15,7 +15,9 @@ void Usage(FILE* out)
     fprintf(out,
             "usage: feed-server --catalog DIR [--address 127.0.0.1] [--port %d] [--max-connections N]\n"
             "                   [--max-silent-per-address N] [--request-timeout-ms N] [--reply-idle-ms N]\n"
-            "                   [--drain-ms N] [--trusted-proxy ADDRESS ...] [--check]\n",
+            "                   [--drain-ms N] [--trusted-proxy ADDRESS ...] [--key-secret FILE]\n"
+            "                   [--require-hashed-keys] [--allow-short-keys] [--check]\n"
+            "       feed-server --hash-key --key-secret FILE [--allow-short-keys]   (the key on stdin)\n",
             (int)FEED_PORT);
 }
 
@@ -29,8 +31,13 @@ int ParseServerOptions(int argc, char** argv, ServerOptions* options)
             Usage(stdout);
             return -1;
         }
-        if (name == "--check") {
-            options->check = true;
+        bool* flag = name == "--check" ? &options->check
+                     : name == "--hash-key" ? &options->hashKey
+                     : name == "--require-hashed-keys" ? &options->requireHashedKeys
+                     : name == "--allow-short-keys" ? &options->allowShortKeys
+                     : nullptr;
+        if (flag != nullptr) {
+            *flag = true;
             continue;
         }
         if (name == "--categories" || name == "--currencies") {
@@ -48,6 +55,8 @@ int ParseServerOptions(int argc, char** argv, ServerOptions* options)
         const asio::ip::address_v4 address = asio::ip::make_address_v4(value, ec);
         if (name == "--catalog") {
             options->catalog = value;
+        } else if (name == "--key-secret") {
+            options->keySecret = value;
         } else if (name == "--address") {
             options->address = value;
         } else if (name == "--port" && ParseNumber(value, 1, 65535, &number)) {
@@ -69,6 +78,13 @@ int ParseServerOptions(int argc, char** argv, ServerOptions* options)
             Usage(stderr);
             return 2;
         }
+    }
+    if (options->hashKey) {
+        if (options->keySecret.empty()) {
+            fputs("feed-server: --hash-key needs --key-secret FILE\n", stderr);
+            return 2;
+        }
+        return 0;
     }
     if (options->catalog.empty()) {
         fputs("feed-server: --catalog DIR is required\n", stderr);

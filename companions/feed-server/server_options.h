@@ -26,6 +26,10 @@ struct ServerOptions {
     // IPv4 addresses (as numbers) of load balancers whose connections start with a PROXY header.
     std::vector<unsigned> trustedProxies;
     bool check = false;
+    std::string keySecret;           // --key-secret FILE: the secret the catalog's verifiers were made with
+    bool hashKey = false;            // --hash-key: print the verifier of the key on stdin, then exit
+    bool requireHashedKeys = false;  // a plain key in the catalog is an error
+    bool allowShortKeys = false;     // a plain key shorter than 8 characters only warns
 };
 
 // Reads the command line into *options. Returns 0 to go on; -1 after printing the usage on stdout for

@@ -54,7 +54,7 @@ class Fleet(unittest.TestCase):
     def start(self, front, source, addresses):
         for address in addresses:
             with open(os.path.join(self.work, address), "wb") as log:
-                self.servers[address] = subprocess.Popen([ARGS.server, "--catalog", ARGS.catalog, "--address", address,
+                self.servers[address] = subprocess.Popen([ARGS.server, "--catalog", ARGS.catalog, "--allow-short-keys", "--address", address,
                                                           "--trusted-proxy", source], stdout=log, stderr=log)
             haproxy_local.wait_until_listening(address, self.servers[address], "feed-server")
         self.balancer = haproxy_local.Balancer(front, source, addresses, self.work, ARGS.haproxy)

@@ -30,6 +30,9 @@ import haproxy_local
 
 PORT = haproxy_local.PORT
 NO_DATA = b"<body><h1>No data</h1></body>\n"
+# Options every server gets besides its case's own (main sets them: --allow-short-keys for the sample
+# catalog's short demo key where the program has it, --key-secret with --hashed-keys).
+SERVER_OPTIONS = []
 
 
 def raise_descriptor_limit():
@@ -72,7 +75,7 @@ class Server:
         if stdout is None:
             self.log_path = os.path.join(log_dir, "server-%s.log" % address)
             stdout = open(self.log_path, "wb")
-        self.process = subprocess.Popen([program, "--catalog", catalog, "--address", address] + list(extra),
+        self.process = subprocess.Popen([program, "--catalog", catalog, "--address", address] + SERVER_OPTIONS + list(extra),
                                         stdout=stdout, stderr=subprocess.PIPE)
         if self.log_path is not None:
             stdout.close()
@@ -511,12 +514,41 @@ class Context:
     pass
 
 
+def server_options(program, sample, root, hashed):
+    """Sets SERVER_OPTIONS for the program; returns the sample catalog to use (a copy with verifiers
+    for hashed keys, when asked and the program makes them)."""
+    usage = subprocess.run([program, "--help"], stdout=subprocess.PIPE).stdout.decode()
+    SERVER_OPTIONS[:] = ["--allow-short-keys"] if "--allow-short-keys" in usage else []
+    if not hashed or "--hash-key" not in usage:
+        return sample
+    secret = os.path.join(root, "key-secret")
+    with open(secret, "wb") as out:
+        out.write(os.urandom(32))
+    catalog = os.path.join(root, "hashed-sample")
+    shutil.copytree(sample, catalog)
+    path = os.path.join(catalog, "accounts.txt")
+    lines = []
+    for line in open(path, encoding="utf-8").read().splitlines():
+        fields = [f.strip() for f in line.split("|")]
+        if len(fields) == 3 and not line.startswith("#"):
+            fields[1] = subprocess.run([program, "--hash-key", "--key-secret", secret, "--allow-short-keys"],
+                                       input=fields[1].encode(), stdout=subprocess.PIPE,
+                                       check=True).stdout.decode().strip()
+            line = " | ".join(fields)
+        lines.append(line)
+    write(path, "\n".join(lines) + "\n")
+    SERVER_OPTIONS.extend(["--key-secret", secret])
+    return catalog
+
+
 def main(argv):
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("--bench", required=True)
     parser.add_argument("--server", action="append", required=True)
     parser.add_argument("--only", nargs="*", default=[])
     parser.add_argument("--long", action="store_true")
+    parser.add_argument("--hashed-keys", action="store_true",
+                        help="the sample catalog's keys as verifiers, where the program takes them")
     parser.add_argument("--nginx", action="store_true", help="compare the product page with nginx too")
     parser.add_argument("--haproxy", default=shutil.which("haproxy") or "/usr/sbin/haproxy")
     parser.add_argument("--nginx-program", default=shutil.which("nginx") or "/usr/sbin/nginx")
@@ -530,10 +562,10 @@ def main(argv):
         ctx = Context()
         ctx.program = os.path.abspath(program)
         ctx.bench = os.path.abspath(args.bench)
-        ctx.sample = args.sample
+        ctx.root = tempfile.mkdtemp(prefix="feed-server-load-")
+        ctx.sample = server_options(ctx.program, args.sample, ctx.root, args.hashed_keys)
         ctx.long = args.long
         ctx.haproxy = args.haproxy
-        ctx.root = tempfile.mkdtemp(prefix="feed-server-load-")
         try:
             for key, title, run in CASES:
                 if args.only and key not in args.only:

@@ -39,15 +39,6 @@ std::string FirstLine(const char* data, size_t size)
     return std::string(data, length);
 }
 
-// Compares every byte whatever the first difference, so that timing tells nothing about the key.
-bool KeysEqual(const std::string& given, const std::string& expected)
-{
-    unsigned char difference = given.size() == expected.size() ? 0 : 1;
-    for (size_t i = 0; i < expected.size(); ++i)
-        difference |= (unsigned char)((i < given.size() ? given[i] : 0) ^ expected[i]);
-    return difference == 0;
-}
-
 const char* StatusText(int status)
 {
     switch (status) {
@@ -138,7 +129,7 @@ void AnswerFeed(const Catalog& catalog, const std::string& line, RequestState st
         reply->keyCheckFailed = true;
         return;
     }
-    if (!KeysEqual(fields.substr(caret + 1), account->key)) {
+    if (!KeyMatches(catalog, *account, fields.substr(caret + 1))) {
         reply->result = "wrong-key";
         reply->keyCheckFailed = true;
         return;
@@ -242,7 +233,7 @@ void AnswerPage(const Catalog& catalog, const std::string& line, bool lineComple
     const CatalogAccount* account = FindAccount(catalog, reply->account);
     // A wrong key and an unknown account look the same, and both are judged before the product, so
     // that nothing about an account can be learnt without its key.
-    if (account == nullptr || !KeysEqual(decoded.substr(second + 1), account->key)) {
+    if (account == nullptr || !KeyMatches(catalog, *account, decoded.substr(second + 1))) {
         SetPageError(reply, now, 403, account == nullptr ? "unknown-account" : "wrong-key",
                      "The account or its key is not known.");
         reply->keyCheckFailed = true;
