@@ -278,6 +278,8 @@ void Answer(const ConnectionPtr& c, RequestState state)
     const long long now = NowMs();
     AnswerContext context;
     context.lockedSeconds = (int)((KeyLockRemaining(server->keyGuard, c->address, now) + 999) / 1000);
+    context.accounts = &server->accountGuard;
+    context.nowMs = now;
     context.now = time(nullptr);
     context.draining = server->stopping;
     if (server->pages.catalog != server->catalog) {
@@ -294,6 +296,17 @@ void Answer(const ConnectionPtr& c, RequestState state)
             char line[160];
             FormatText(line, sizeof line, "feed-server: %s locked out of key checks for %lld ms after %d failed checks",
                        c->host.c_str(), lockMs, failures);
+            LogLine(server->log, line);
+        }
+        long long accountLockMs = 0;
+        const bool known = FindAccount(*c->catalog, c->reply.account) != nullptr;
+        if (RecordAccountFailure(&server->accountGuard, c->reply.account, known, now, &accountLockMs)) {
+            char line[240];
+            FormatText(line, sizeof line,
+                       "feed-server: account %s: more than %d failed key checks within %lld minutes; its key checks "
+                       "are held back, %lld ms now, longer with each further failure",
+                       LogSafe(c->reply.account.data(), c->reply.account.size(), kAccountIdMax).c_str(),
+                       kAccountFailureBudget, kAccountWindowMs / 60000, accountLockMs);
             LogLine(server->log, line);
         }
     }

@@ -37,7 +37,8 @@ struct Server {
     ServerLog* log = nullptr;
     std::set<std::shared_ptr<Connection>> live;
     std::map<AddressKey, int> silentByAddress;  // connections per address still waiting for their request
-    KeyGuard keyGuard;
+    KeyGuard keyGuard;          // failed key checks per client address
+    AccountGuard accountGuard;  // and per account named, from any address
     bool accepting = false;  // an accept is under way
     bool sweeping = false;   // the next look at the time limits is due
     bool stopping = false;   // no more connections are taken (the health check answers 503)

@@ -14,6 +14,7 @@
 
 #include <chrono>
 #include <memory>
+#include <random>
 #include <set>
 #include <string>
 #include <thread>
@@ -343,6 +344,9 @@ int main(int argc, char** argv)
     server.catalog = catalog;
     server.options = options;
     server.catalogRules = rules;
+    // The slots of unknown ids are keyed afresh at each start, so that no id can be picked to share one.
+    std::random_device random;
+    server.accountGuard.hashKey = ((unsigned long long)random() << 32) ^ random();
     server.log = &log;
 
     asio::signal_set signals(io, SIGINT, SIGTERM);

@@ -806,4 +806,31 @@ TEST(feed_server_start, ServesACatalogOfKeyVerifiers)
     RemoveTree(dir);
 }
 
+// A guesser spread over many addresses, each within its free failures, is held back by the account's
+// budget; other accounts are not, and the right key gets through once the hold is over.
+TEST(feed_server_sockets, HoldsBackAnAccountGuessedFromManyAddresses)
+{
+    const char* address = "127.0.0.54";
+    START_SERVER(server, address);
+    for (int i = 0; i <= 20; ++i) {
+        const std::string source = "127.0.0." + std::to_string(61 + i);
+        EXPECT_EQ(kNoDataReply, Exchange(address, "VNP,demo^guess" + std::to_string(i) + "\r\n", nullptr,
+                                         source.c_str()));
+    }
+    // Held back: even the right key, from an address that never failed, tells nothing now.
+    EXPECT_EQ(kNoDataReply, Exchange(address, "VNP,demo^demo\r\n", nullptr, "127.0.0.90"));
+    HttpResponse page;
+    ASSERT_TRUE(SplitHttpResponse(Exchange(address, "GET /p/linen-sofa^demo^demo HTTP/1.0\r\n\r\n", nullptr,
+                                           "127.0.0.91"), &page));
+    EXPECT_EQ("HTTP/1.0 429 Too Many Requests", page.statusLine);
+    EXPECT_EQ("1", HeaderValue(page, "Retry-After"));
+    EXPECT_EQ(SampleFeed("kestrel-cycles"), Exchange(address, "VNP,kestrel-cycles^K3strel-22\r\n", nullptr, "127.0.0.90"));
+    std::this_thread::sleep_for(std::chrono::milliseconds(1100));
+    EXPECT_EQ(SampleFeed("demo"), Exchange(address, "VNP,demo^demo\r\n", nullptr, "127.0.0.92"));
+    ASSERT_TRUE(WaitForOutput(&server.process, " feed demo ok ", 1, 5000));
+    const std::string out = OutputOf(&server.process);
+    EXPECT_EQ(1u, CountOf(out, "feed-server: account demo: more than 20 failed key checks within 10 minutes")) << out;
+    EXPECT_EQ(2u, CountOf(out, " demo throttled ")) << out;
+}
+
 } // namespace

@@ -203,6 +203,26 @@ def case_guessing(ctx):
         log.count("locked out"))
 
 
+def case_spread_guessing(ctx):
+    """One account guessed from 1,000 addresses (127.1.0.0 on), each asking once a second, for 10
+    minutes: the key checks the server made for it, counted in its log."""
+    if not ctx.long:
+        return "skipped (--long)"
+    catalog = make_catalog(ctx.root, [("spread", "Spread-Key9", "Spread Shop")],
+                           {"spread": "new | Chair | 1110 | 5 | 840\n"})
+    server = Server(ctx.program, catalog, "127.0.0.121", log_dir=ctx.root)
+    try:
+        out = bench(ctx.bench, ["--address", "127.0.0.121", "--guess", "spread", "--clients", "1000",
+                                "--source", "127.1.0.0", "--sources", "1000", "--pause-ms", "1000",
+                                "--seconds", "600"], 700)
+    finally:
+        server.stop()
+    log = server.log()
+    return "%d key checks of the account in 10 minutes (%d requests throttled); %s" % (
+        log.count(" feed spread wrong-key "), log.count(" feed spread throttled "),
+        field(r"guessing\s+(.*)", out, out.strip()))
+
+
 def case_stdout_stuck(ctx):
     read_end, write_end = os.pipe()
     server = Server(ctx.program, ctx.sample, "127.0.0.117", stdout=write_end)
@@ -309,9 +329,11 @@ def case_names(ctx):
 
 # ---- The fleet cases: one server, one or two behind HAProxy, a reload and a drain under load --------
 
-def sustained(ctx, address, seconds=10):
-    """1,000 clients asking again and again for the demo feed."""
-    return bench(ctx.bench, ["--address", address, "--clients", "1000", "--seconds", str(seconds)], 180)
+def sustained(ctx, address, seconds=10, spread=False):
+    """1,000 clients asking again and again for the demo feed; spread, from 1,000 addresses (the
+    balancer takes at most 100 connections from one)."""
+    sources = ["--source", "127.2.0.0", "--sources", "1000"] if spread else []
+    return bench(ctx.bench, ["--address", address, "--clients", "1000", "--seconds", str(seconds)] + sources, 180)
 
 
 def case_direct(ctx):
@@ -336,7 +358,7 @@ def start_fleet(ctx, front, source, addresses):
 def case_balanced(ctx, front, source, addresses):
     servers, balancer = start_fleet(ctx, front, source, addresses)
     try:
-        out = sustained(ctx, front)
+        out = sustained(ctx, front, spread=True)
     finally:
         balancer.stop()
         for server in servers:
@@ -383,7 +405,8 @@ def case_reload(ctx):
 def case_drain(ctx):
     servers, balancer = start_fleet(ctx, "127.0.0.180", "127.0.0.183", ["127.0.0.181", "127.0.0.182"])
     try:
-        load = subprocess.Popen([ctx.bench, "--address", "127.0.0.180", "--clients", "1000", "--seconds", "10"],
+        load = subprocess.Popen([ctx.bench, "--address", "127.0.0.180", "--clients", "1000", "--seconds", "10",
+                                 "--source", "127.2.0.0", "--sources", "1000"],
                                 stdout=subprocess.PIPE, stderr=subprocess.STDOUT)
         time.sleep(3)
         start = time.time()
@@ -405,7 +428,8 @@ CASES = [
     ("sustained", "1,000 clients sustained for 5 s", case_crowd_sustained),
     ("hog", "one peer holding silent connections (300, reopened when cut); 5 others asking", case_hog),
     ("slow", "a reader taking 100 KB/s of a 12 MB feed", case_slow_reader),
-    ("guess", "wrong keys from one address (50 clients, all keys up to 3 characters)", case_guessing),
+    ("guess", "wrong keys from one address (50 clients, keys in order up to the key ~~~)", case_guessing),
+    ("spread", "one account's keys guessed from 1,000 addresses, each once a second, 10 minutes", case_spread_guessing),
     ("stuck", "stdout piped to a reader that stops reading", case_stdout_stuck),
     ("gone", "stdout reader gone", case_stdout_gone),
     ("path", "a 1,100-byte GET path sent in one write", case_long_path),

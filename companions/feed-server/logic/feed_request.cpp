@@ -4,6 +4,8 @@
 
 #include <string.h>
 
+#include <algorithm>
+
 #include "common/contract.h"
 #include "common/text.h"
 #include "feed_names.h"
@@ -104,7 +106,18 @@ void SetPageError(Reply* reply, time_t now, int status, const char* result, cons
     reply->text = HttpResponse(status, ErrorPage(status, message), status == 405 ? "Allow: GET, HEAD\r\n" : extraHeader, now);
 }
 
-void AnswerFeed(const Catalog& catalog, const std::string& line, RequestState state, int lockedSeconds, Reply* reply)
+// Seconds (rounded up) the client must still wait before a key of this account is checked: the longer
+// of its address's lockout and the account's hold.
+int LockedSeconds(const Catalog& catalog, const AnswerContext& context, const std::string& id)
+{
+    long long accountMs = 0;
+    if (context.accounts != nullptr)
+        accountMs = AccountLockRemaining(*context.accounts, id, FindAccount(catalog, id) != nullptr, context.nowMs);
+    return std::max(context.lockedSeconds, (int)((accountMs + 999) / 1000));
+}
+
+void AnswerFeed(const Catalog& catalog, const std::string& line, RequestState state, const AnswerContext& context,
+                Reply* reply)
 {
     reply->kind = kKindFeed;
     reply->text = kNoDataReply;
@@ -119,7 +132,7 @@ void AnswerFeed(const Catalog& catalog, const std::string& line, RequestState st
         reply->result = "malformed";
         return;
     }
-    if (lockedSeconds > 0) {
+    if (LockedSeconds(catalog, context, reply->account) > 0) {
         reply->result = "throttled";
         return;
     }
@@ -224,9 +237,10 @@ void AnswerPage(const Catalog& catalog, const std::string& line, bool lineComple
     }
     const std::string path = decoded.substr(0, first);
     reply->account = decoded.substr(first + 1, second - first - 1);
-    if (context.lockedSeconds > 0) {
-        const std::string retry = "Retry-After: " + std::to_string(context.lockedSeconds) + "\r\n";
-        SetPageError(reply, now, 429, "throttled", "Too many wrong keys came from this address; try again shortly.",
+    const int lockedSeconds = LockedSeconds(catalog, context, reply->account);
+    if (lockedSeconds > 0) {
+        const std::string retry = "Retry-After: " + std::to_string(lockedSeconds) + "\r\n";
+        SetPageError(reply, now, 429, "throttled", "Too many wrong keys were tried; try again shortly.",
                      retry.c_str());
         return;
     }
@@ -327,7 +341,7 @@ Reply AnswerRequest(const Catalog& catalog, const char* data, size_t size, Reque
     // The line is whole only when its LF came within the line limit, wherever later bytes put one.
     const bool lineComplete = memchr(data, '\n', size < kRequestLineMax ? size : kRequestLineMax) != nullptr;
     if (StartsWith(data, size, kFeedPrefix)) {
-        AnswerFeed(catalog, line, state, context.lockedSeconds, &reply);
+        AnswerFeed(catalog, line, state, context, &reply);
     } else if (IsPageMethod(data, size)) {
         AnswerPage(catalog, line, lineComplete, state, context, &reply);
         // HEAD: the same header, Content-Length included, and no body (link checkers ask so).

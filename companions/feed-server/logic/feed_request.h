@@ -10,6 +10,7 @@
 #include <unordered_map>
 
 #include "feed_catalog.h"
+#include "feed_guard.h"
 
 // The viewer's request line is at most 57 bytes and a page address at most 255 characters; these
 // limits leave room for browsers' header fields while keeping every connection's buffer small.
@@ -64,6 +65,8 @@ const size_t kPageCacheBytesMax = 8 * 1024 * 1024;
 // What an answer depends on besides the request and the catalog.
 struct AnswerContext {
     int lockedSeconds = 0;  // the client's address is locked out of key checks this long yet (rounded up)
+    const AccountGuard* accounts = nullptr;  // per-account holds on key checks; null: none
+    long long nowMs = 0;                     // the steady clock, for the per-account holds
     time_t now = 0;         // for the Date header
     bool draining = false;  // the server takes no more connections: the health check says so
     PageCache* pages = nullptr;  // rendered pages of this catalog; null: each is rendered anew
@@ -71,8 +74,8 @@ struct AnswerContext {
 
 // Answers a request that CheckRequest found complete or too long. Nothing in a request ever names a
 // file: accounts, products and pages all come from the catalog loaded at start. While the client's
-// address is locked out of key checks, no key is checked at all: a feed request gets the no-data
-// reply and a page 429, both logged as throttled. HEAD gets what GET would, without the body.
+// address, or the account named, is locked out of key checks, no key is checked at all: a feed request
+// gets the no-data reply and a page 429, both logged as throttled. HEAD gets what GET would, without the body.
 Reply AnswerRequest(const Catalog& catalog, const char* data, size_t size, RequestState state,
                     const AnswerContext& context = AnswerContext());
 
