@@ -28,6 +28,9 @@ const size_t kLingerBytesMax = 64 * 1024;
 const int kShortRequestMs = 1000;
 // How often the connections' time limits are looked at.
 const int kSweepMs = 50;
+// A reply must average --min-send-rate from this long after its start on: a reader that takes a
+// little now and then, each piece restarting the idle limit, cannot hold its place for ever.
+const long long kSendRateGraceMs = 5000;
 // A modest send buffer: the kernel reports room (the reply's progress) every few tens of kilobytes
 // even to a slow reader, where a buffer grown to megabytes would stay full for longer than the idle
 // limit while the reader takes its bytes steadily.
@@ -54,6 +57,8 @@ struct Connection {
     char chunk[2048];
     size_t lingered = 0;
     size_t sent = 0;            // reply bytes the kernel has taken
+    long long writeStartMs = 0; // when the reply began to be written
+    bool countedLong = false;   // counted in longRepliesByAddress while its reply is written
     // The catalog the request was answered from, held while the reply (which may point into it) goes.
     std::shared_ptr<const Catalog> catalog;
     Reply reply;
@@ -75,6 +80,17 @@ bool CountSilent(const ConnectionPtr& c)
     ++silent;
     c->countedSilent = true;
     return beyondShare;
+}
+
+void NoLongerLong(const ConnectionPtr& c)
+{
+    if (!c->countedLong)
+        return;
+    c->countedLong = false;
+    std::map<AddressKey, int>& writing = c->server->longRepliesByAddress;
+    const auto found = writing.find(c->address);
+    if (found != writing.end() && --found->second <= 0)
+        writing.erase(found);
 }
 
 void NoLongerSilent(const ConnectionPtr& c)
@@ -126,6 +142,7 @@ void Finish(const ConnectionPtr& c)
         return;
     c->phase = kDone;
     NoLongerSilent(c);
+    NoLongerLong(c);
     std::error_code ignored;
     c->socket.close(ignored);
     c->server->live.erase(c);
@@ -170,16 +187,30 @@ void StartSweep(Server* server)
     });
 }
 
+// Whether a reply under way has fallen below the minimum average rate, past its first seconds.
+bool TooSlow(const Connection& c, long long now)
+{
+    const long long elapsed = now - c.writeStartMs;
+    const long long rate = c.server->options.minSendRate;
+    return c.phase == kWriting && rate > 0 && elapsed >= kSendRateGraceMs && (long long)c.sent * 1000 < rate * elapsed;
+}
+
 void Sweep(Server* server)
 {
     const long long now = NowMs();
     std::vector<ConnectionPtr> due;
+    std::vector<ConnectionPtr> slow;
     for (const ConnectionPtr& c : server->live)
         if (c->deadlineMs <= now)
             due.push_back(c);
+        else if (TooSlow(*c, now))
+            slow.push_back(c);
     for (const ConnectionPtr& c : due)
         if (c->phase != kDone)
             OnTimeout(c);
+    for (const ConnectionPtr& c : slow)
+        if (c->phase == kWriting)
+            CutReply(c);
     if (!server->live.empty())
         StartSweep(server);
 }
@@ -239,6 +270,7 @@ void WriteMore(const ConnectionPtr& c)
                 return;
             }
             LogRequest(c->server->log, c->peer, KindName(c->reply.kind), c->reply.account, c->reply.result, c->sent);
+            NoLongerLong(c);
             if (SaidNothingMore(c)) {
                 Finish(c);
                 return;
@@ -259,10 +291,14 @@ void SendReply(const ConnectionPtr& c)
         return;
     }
     c->phase = kWriting;
-    // A reply longer than the send buffer needs it small (above); a shorter one is taken in one write.
+    c->writeStartMs = NowMs();
+    // A reply longer than the send buffer needs it small (above), and counts against the client's
+    // address while it goes; a shorter one is taken in one write.
     if (ReplySize(c->reply) > (size_t)kSendBufferBytes) {
         std::error_code ignored;
         c->socket.set_option(asio::socket_base::send_buffer_size(kSendBufferBytes), ignored);
+        ++c->server->longRepliesByAddress[c->address];
+        c->countedLong = true;
     }
     ArmTimer(c, c->server->options.replyIdleMs);
     WriteMore(c);
@@ -309,6 +345,13 @@ void Answer(const ConnectionPtr& c, RequestState state)
                        kAccountFailureBudget, kAccountWindowMs / 60000, accountLockMs);
             LogLine(server->log, line);
         }
+    }
+    // A client already taking as many long replies as one address may gets no further one: a few slow
+    // readers cannot hold every connection slot.
+    if (ReplySize(c->reply) > (size_t)kSendBufferBytes) {
+        const auto writing = server->longRepliesByAddress.find(c->address);
+        if (writing != server->longRepliesByAddress.end() && writing->second >= server->options.maxRepliesPerAddress)
+            RefuseAsBusy(&c->reply, context.now);
     }
     SendReply(c);
 }

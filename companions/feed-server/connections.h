@@ -37,6 +37,7 @@ struct Server {
     ServerLog* log = nullptr;
     std::set<std::shared_ptr<Connection>> live;
     std::map<AddressKey, int> silentByAddress;  // connections per address still waiting for their request
+    std::map<AddressKey, int> longRepliesByAddress;  // replies longer than the send buffer still being written
     KeyGuard keyGuard;          // failed key checks per client address
     AccountGuard accountGuard;  // and per account named, from any address
     bool accepting = false;  // an accept is under way

@@ -121,8 +121,17 @@ std::error_code Listen(tcp::acceptor* acceptor, const tcp::endpoint& endpoint)
 {
     std::error_code ec;
     acceptor->open(endpoint.protocol(), ec);
+#ifdef _WIN32
+    // On Windows SO_REUSEADDR would let another local process bind the same port and take requests
+    // that carry keys; exclusive use keeps the port this server's alone.
+    typedef asio::detail::socket_option::boolean<SOL_SOCKET, SO_EXCLUSIVEADDRUSE> exclusive_address_use;
+    if (!ec)
+        acceptor->set_option(exclusive_address_use(true), ec);
+#else
+    // On Linux it only lets a restart bind while the last run's connections are in TIME_WAIT.
     if (!ec)
         acceptor->set_option(tcp::acceptor::reuse_address(true), ec);
+#endif
     if (!ec)
         acceptor->bind(endpoint, ec);
     if (!ec)

@@ -15,7 +15,8 @@ void Usage(FILE* out)
     fprintf(out,
             "usage: feed-server --catalog DIR [--address 127.0.0.1] [--port %d] [--max-connections N]\n"
             "                   [--max-silent-per-address N] [--request-timeout-ms N] [--reply-idle-ms N]\n"
-            "                   [--drain-ms N] [--trusted-proxy ADDRESS ...] [--key-secret FILE]\n"
+            "                   [--max-replies-per-address N] [--min-send-rate BYTES_PER_S] [--drain-ms N]\n"
+            "                   [--trusted-proxy ADDRESS ...] [--key-secret FILE]\n"
             "                   [--require-hashed-keys] [--allow-short-keys] [--check]\n"
             "       feed-server --hash-key --key-secret FILE [--allow-short-keys]   (the key on stdin)\n",
             (int)FEED_PORT);
@@ -69,6 +70,10 @@ int ParseServerOptions(int argc, char** argv, ServerOptions* options)
             options->requestTimeoutMs = (int)number;
         } else if (name == "--reply-idle-ms" && ParseNumber(value, 1, 3600000, &number)) {
             options->replyIdleMs = (int)number;
+        } else if (name == "--max-replies-per-address" && ParseNumber(value, 1, 100000, &number)) {
+            options->maxRepliesPerAddress = (int)number;
+        } else if (name == "--min-send-rate" && ParseNumber(value, 0, 1000L * 1000 * 1000, &number)) {
+            options->minSendRate = (int)number;
         } else if (name == "--drain-ms" && ParseNumber(value, 0, 3600000, &number)) {
             options->drainMs = (int)number;
         } else if (name == "--trusted-proxy" && !ec) {

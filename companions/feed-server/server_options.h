@@ -23,6 +23,8 @@ struct ServerOptions {
     int requestTimeoutMs = 5000;
     int replyIdleMs = 15000;
     int drainMs = kDefaultDrainMs;
+    int maxRepliesPerAddress = 8;  // replies longer than the send buffer under way to one client address
+    int minSendRate = 2048;        // bytes a second a reply must average after its first seconds; 0: none
     // IPv4 addresses (as numbers) of load balancers whose connections start with a PROXY header.
     std::vector<unsigned> trustedProxies;
     bool check = false;

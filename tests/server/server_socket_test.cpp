@@ -833,4 +833,37 @@ TEST(feed_server_sockets, HoldsBackAnAccountGuessedFromManyAddresses)
     EXPECT_EQ(2u, CountOf(out, " demo throttled ")) << out;
 }
 
+// Slow readers: one address takes at most --max-replies-per-address long replies at once (one more is
+// refused as busy while other addresses are served), and a reply that averages less than
+// --min-send-rate after its first seconds is cut with a reset, well before the idle limit.
+TEST(feed_server_sockets, LimitsLongRepliesPerAddressAndTheirSlowestRate)
+{
+    const char* address = "127.0.0.55";
+    std::string feed;
+    ScratchCatalog big = BigCatalog(&feed);
+    START_SERVER(server, address, {"--max-replies-per-address", "2", "--min-send-rate", "100000"}, big.dir);
+    const Clock::time_point start = Clock::now();
+    int held[2];
+    char first[16];
+    for (int& fd : held) {
+        fd = ConnectTo(address, "127.0.0.93", 16 * 1024);
+        ASSERT_GE(fd, 0);
+        ASSERT_TRUE(SendAll(fd, "VNP,big^big-key-1\r\n"));
+        ASSERT_EQ((ssize_t)sizeof first, recv(fd, first, sizeof first, MSG_WAITALL));
+    }
+    EXPECT_EQ(kNoDataReply, Exchange(address, "VNP,big^big-key-1\r\n", nullptr, "127.0.0.93"));
+    EXPECT_TRUE(Exchange(address, "VNP,big^big-key-1\r\n", nullptr, "127.0.0.94") == feed);
+    ASSERT_TRUE(WaitForOutput(&server.process, " feed big cut ", 2, 12000)) << OutputOf(&server.process);
+    EXPECT_LT(Clock::now() - start, std::chrono::seconds(12)) << "cut by the idle limit, not the rate";
+    for (int fd : held) {
+        ReplyEnd end = kEndTimeout;
+        EXPECT_LT(ReceiveAll(fd, &end).size(), feed.size());
+        EXPECT_EQ(kEndReset, end);
+        CloseSocket(fd);
+    }
+    EXPECT_EQ(1u, CountOf(OutputOf(&server.process), " feed big busy "));
+    EXPECT_TRUE(Exchange(address, "VNP,big^big-key-1\r\n", nullptr, "127.0.0.93") == feed);
+    RemoveTree(big.dir);
+}
+
 } // namespace

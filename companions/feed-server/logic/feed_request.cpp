@@ -281,6 +281,17 @@ bool LooksLikeHttp(const std::string& line)
 
 } // namespace
 
+void RefuseAsBusy(Reply* reply, time_t now)
+{
+    reply->feed = nullptr;
+    reply->result = "busy";
+    if (reply->kind == kKindFeed)
+        reply->text = kNoDataReply;
+    else
+        SetPageError(reply, now, 503, "busy", "Too many replies are under way to this address; try again shortly.",
+                     "Retry-After: 5\r\n");
+}
+
 RequestState ScanRequest(RequestScan* scan, const char* data, size_t size)
 {
     if (scan->lineEnd == 0) {

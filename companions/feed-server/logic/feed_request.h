@@ -82,6 +82,10 @@ Reply AnswerRequest(const Catalog& catalog, const char* data, size_t size, Reque
 // The Date header's form of a time: "Tue, 15 Nov 1994 08:12:31 GMT".
 std::string HttpDate(time_t when);
 
+// Turns an answer into the refusal of a client that already has too many long replies under way: a
+// feed gets the no-data reply, a page 503 with Retry-After; logged as busy. Nothing else changes.
+void RefuseAsBusy(Reply* reply, time_t now);
+
 const char* ReplyData(const Reply& reply);
 size_t ReplySize(const Reply& reply);
 
