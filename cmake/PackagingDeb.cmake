@@ -10,7 +10,8 @@ install(FILES ${feed_server_dir}/deploy/feed-server.default DESTINATION etc/defa
 install(DIRECTORY DESTINATION etc/feed-server)
 install(FILES ${feed_server_dir}/README.md DESTINATION usr/share/doc/feed-server)
 install(DIRECTORY ${feed_server_dir}/catalog DESTINATION usr/share/doc/feed-server/examples)
-install(FILES ${feed_server_dir}/deploy/haproxy.cfg DESTINATION usr/share/doc/feed-server/examples)
+install(FILES ${feed_server_dir}/deploy/haproxy.cfg ${feed_server_dir}/deploy/prometheus.yml
+  DESTINATION usr/share/doc/feed-server/examples)
 
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME feed-server)

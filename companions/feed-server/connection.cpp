@@ -136,6 +136,13 @@ bool IsTrustedProxy(const ServerOptions& options, const asio::ip::address& addre
     return false;
 }
 
+// The log line of a request that has ended, and its count in the metrics.
+void Report(const ConnectionPtr& c, const char* kind, const std::string& account, const char* result, size_t bytes)
+{
+    LogRequest(c->server->log, c->peer, kind, account, result, bytes);
+    CountRequest(&c->server->metrics, kind, result, bytes);
+}
+
 void Finish(const ConnectionPtr& c)
 {
     if (c->phase == kDone)
@@ -151,9 +158,10 @@ void Finish(const ConnectionPtr& c)
 
 // Ends a reply that is not whole with a reset, so that the client cannot take what it got for all of
 // it: a normal close after the last byte sent would look exactly like the end of a short feed.
-void CutReply(const ConnectionPtr& c)
+void CutReply(const ConnectionPtr& c, const char* why)
 {
-    LogRequest(c->server->log, c->peer, KindName(c->reply.kind), c->reply.account, "cut", c->sent);
+    Report(c, KindName(c->reply.kind), c->reply.account, "cut", c->sent);
+    ++c->server->metrics.cuts[why];
     std::error_code ignored;
     c->socket.set_option(asio::socket_base::linger(true, 0), ignored);
     Finish(c);
@@ -162,9 +170,9 @@ void CutReply(const ConnectionPtr& c)
 void OnTimeout(const ConnectionPtr& c)
 {
     if (c->phase == kReading)
-        LogRequest(c->server->log, c->peer, KindName(KindOfStart(c->request.data(), c->request.size())), "", "timeout", 0);
+        Report(c, KindName(KindOfStart(c->request.data(), c->request.size())), "", "timeout", 0);
     if (c->phase == kWriting)
-        CutReply(c);
+        CutReply(c, "idle");
     else
         Finish(c);
 }
@@ -210,7 +218,7 @@ void Sweep(Server* server)
             OnTimeout(c);
     for (const ConnectionPtr& c : slow)
         if (c->phase == kWriting)
-            CutReply(c);
+            CutReply(c, "slow");
     if (!server->live.empty())
         StartSweep(server);
 }
@@ -260,7 +268,7 @@ void WriteMore(const ConnectionPtr& c)
                 return;
             c->sent += n;
             if (ec) {
-                LogRequest(c->server->log, c->peer, KindName(c->reply.kind), c->reply.account, "send-failed", c->sent);
+                Report(c, KindName(c->reply.kind), c->reply.account, "send-failed", c->sent);
                 Finish(c);
                 return;
             }
@@ -269,7 +277,7 @@ void WriteMore(const ConnectionPtr& c)
                 WriteMore(c);
                 return;
             }
-            LogRequest(c->server->log, c->peer, KindName(c->reply.kind), c->reply.account, c->reply.result, c->sent);
+            Report(c, KindName(c->reply.kind), c->reply.account, c->reply.result, c->sent);
             NoLongerLong(c);
             if (SaidNothingMore(c)) {
                 Finish(c);
@@ -286,7 +294,7 @@ void WriteMore(const ConnectionPtr& c)
 void SendReply(const ConnectionPtr& c)
 {
     if (ReplySize(c->reply) == 0) {
-        LogRequest(c->server->log, c->peer, KindName(c->reply.kind), c->reply.account, c->reply.result, 0);
+        Report(c, KindName(c->reply.kind), c->reply.account, c->reply.result, 0);
         Finish(c);
         return;
     }
@@ -304,6 +312,22 @@ void SendReply(const ConnectionPtr& c)
     WriteMore(c);
 }
 
+// How the server stands, for the metrics.
+ServerGauges Gauges(const Server* server)
+{
+    ServerGauges gauges;
+    gauges.connectionsOpen = (long long)server->live.size();
+    gauges.connectionsQueued = ListenQueueLength(server);
+    gauges.catalogGeneration = server->catalogGeneration;
+    gauges.catalogAccounts = (long long)server->catalog->accounts.size();
+    gauges.catalogProducts = (long long)server->catalog->productCount;
+    gauges.lastReloadTime = server->lastReloadTime;
+    gauges.lastReloadOk = server->lastReloadOk;
+    gauges.startTime = server->startTime;
+    gauges.draining = server->stopping;
+    return gauges;
+}
+
 // Answers a whole request from the catalog in force, with key checks held back while the address is
 // locked out, and counts a failed check against the address.
 void Answer(const ConnectionPtr& c, RequestState state)
@@ -316,6 +340,8 @@ void Answer(const ConnectionPtr& c, RequestState state)
     context.lockedSeconds = (int)((KeyLockRemaining(server->keyGuard, c->address, now) + 999) / 1000);
     context.accounts = &server->accountGuard;
     context.nowMs = now;
+    for (unsigned allowed : server->options.metricsFrom)
+        context.metricsAllowed = context.metricsAllowed || c->address == allowed;
     context.now = time(nullptr);
     context.draining = server->stopping;
     if (server->pages.catalog != server->catalog) {
@@ -325,10 +351,15 @@ void Answer(const ConnectionPtr& c, RequestState state)
     context.pages = &server->pages;
     c->catalog = server->catalog;
     c->reply = AnswerRequest(*c->catalog, c->request.data(), c->request.size(), state, context);
+    if (c->reply.kind == kKindMetrics)
+        SetMetricsReply(&c->reply, RenderMetrics(server->metrics, Gauges(server)), context.now);
+    if (c->reply.keyChecked)
+        ++(c->reply.keyCheckFailed ? server->metrics.keyChecksFailed : server->metrics.keyChecksOk);
     if (c->reply.keyCheckFailed) {
         int failures = 0;
         const long long lockMs = RecordKeyFailure(&server->keyGuard, c->address, now, &failures);
         if (lockMs > 0) {
+            ++server->metrics.addressLockouts;
             char line[160];
             FormatText(line, sizeof line, "feed-server: %s locked out of key checks for %lld ms after %d failed checks",
                        c->host.c_str(), lockMs, failures);
@@ -336,7 +367,10 @@ void Answer(const ConnectionPtr& c, RequestState state)
         }
         long long accountLockMs = 0;
         const bool known = FindAccount(*c->catalog, c->reply.account) != nullptr;
-        if (RecordAccountFailure(&server->accountGuard, c->reply.account, known, now, &accountLockMs)) {
+        const bool episode = RecordAccountFailure(&server->accountGuard, c->reply.account, known, now, &accountLockMs);
+        server->metrics.accountHolds += accountLockMs > 0 ? 1 : 0;
+        server->metrics.accountEpisodes += episode ? 1 : 0;
+        if (episode) {
             char line[240];
             FormatText(line, sizeof line,
                        "feed-server: account %s: more than %d failed key checks within %lld minutes; its key checks "
@@ -371,7 +405,7 @@ bool TakeProxyHeader(const ConnectionPtr& c)
         return false;
     }
     if (state == kProxyInvalid) {
-        LogRequest(c->server->log, c->peer, KindName(kKindOther), "", "bad-proxy", 0);
+        Report(c, KindName(kKindOther), "", "bad-proxy", 0);
         Finish(c);
         return false;
     }
@@ -393,7 +427,7 @@ void Read(const ConnectionPtr& c)
             return;
         if (ec) {
             // The client went away (or reset) before its request was whole.
-            LogRequest(c->server->log, c->peer, KindName(KindOfStart(c->request.data(), c->request.size())), "", "closed", 0);
+            Report(c, KindName(KindOfStart(c->request.data(), c->request.size())), "", "closed", 0);
             Finish(c);
             return;
         }
@@ -432,7 +466,7 @@ void Admit(Server* server, tcp::socket socket, const tcp::endpoint& peer)
 void EndConnection(const ConnectionPtr& c)
 {
     if (c->phase == kWriting)
-        CutReply(c);
+        CutReply(c, "stopping");
     else
         Finish(c);
 }

@@ -13,6 +13,7 @@
 #include "feed_guard.h"
 #include "feed_request.h"
 #include "server_log.h"
+#include "server_metrics.h"
 #include "server_options.h"
 
 // One client's connection, from its accept to its close (connections.cpp).
@@ -35,6 +36,11 @@ struct Server {
     ServerOptions options;
     CatalogRules catalogRules;  // what every load of the catalog is held to, the key secret among them
     ServerLog* log = nullptr;
+    ServerMetrics metrics;           // what GET /metrics tells the addresses of --metrics-from
+    long long catalogGeneration = 1; // the catalog in force: 1 at start, one more for each reload
+    time_t lastReloadTime = 0;       // the last load or reload tried
+    bool lastReloadOk = true;
+    time_t startTime = 0;
     std::set<std::shared_ptr<Connection>> live;
     std::map<AddressKey, int> silentByAddress;  // connections per address still waiting for their request
     std::map<AddressKey, int> longRepliesByAddress;  // replies longer than the send buffer still being written
@@ -46,6 +52,9 @@ struct Server {
     bool draining = false;   // the process ends once the last connection has
     bool cut = false;        // what was left has been cut
 };
+
+// Connections waiting in the listen queue, where the system says (Linux); else -1.
+long long ListenQueueLength(const Server* server);
 
 // Starts taking connections from the listen queue; from here on io serves them.
 void StartAccepting(Server* server);

@@ -201,7 +201,10 @@ void FinishReload(Server* server, Reload* reload, ReloadResult* result)
     const std::string& dir = server->options.catalog;
     for (const CatalogError& warning : result->catalog->warnings)
         LogLine(server->log, ("feed-server: " + FormatCatalogError(warning)).c_str());
+    server->lastReloadTime = time(nullptr);
+    server->lastReloadOk = result->loaded;
     if (result->loaded) {
+        ++server->catalogGeneration;
         LogCatalogSummary(server->log, dir, *result->catalog, " reloaded");
         reload->retired.push_back(std::move(server->catalog));
         server->catalog = std::move(result->catalog);
@@ -353,6 +356,8 @@ int main(int argc, char** argv)
     server.catalog = catalog;
     server.options = options;
     server.catalogRules = rules;
+    server.startTime = time(nullptr);
+    server.lastReloadTime = server.startTime;
     // The slots of unknown ids are keyed afresh at each start, so that no id can be picked to share one.
     std::random_device random;
     server.accountGuard.hashKey = ((unsigned long long)random() << 32) ^ random();

@@ -16,7 +16,7 @@ void Usage(FILE* out)
             "usage: feed-server --catalog DIR [--address 127.0.0.1] [--port %d] [--max-connections N]\n"
             "                   [--max-silent-per-address N] [--request-timeout-ms N] [--reply-idle-ms N]\n"
             "                   [--max-replies-per-address N] [--min-send-rate BYTES_PER_S] [--drain-ms N]\n"
-            "                   [--trusted-proxy ADDRESS ...] [--key-secret FILE]\n"
+            "                   [--trusted-proxy ADDRESS ...] [--metrics-from ADDRESS ...] [--key-secret FILE]\n"
             "                   [--require-hashed-keys] [--allow-short-keys] [--check]\n"
             "       feed-server --hash-key --key-secret FILE [--allow-short-keys]   (the key on stdin)\n",
             (int)FEED_PORT);
@@ -78,6 +78,8 @@ int ParseServerOptions(int argc, char** argv, ServerOptions* options)
             options->drainMs = (int)number;
         } else if (name == "--trusted-proxy" && !ec) {
             options->trustedProxies.push_back(address.to_uint());
+        } else if (name == "--metrics-from" && !ec) {
+            options->metricsFrom.push_back(address.to_uint());
         } else {
             fprintf(stderr, "feed-server: bad option %s %s\n", TerminalSafe(name).c_str(), TerminalSafe(value).c_str());
             Usage(stderr);

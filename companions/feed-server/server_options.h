@@ -27,6 +27,8 @@ struct ServerOptions {
     int minSendRate = 2048;        // bytes a second a reply must average after its first seconds; 0: none
     // IPv4 addresses (as numbers) of load balancers whose connections start with a PROXY header.
     std::vector<unsigned> trustedProxies;
+    // IPv4 addresses (as numbers) that may ask for GET /metrics; others get 404.
+    std::vector<unsigned> metricsFrom;
     bool check = false;
     std::string keySecret;           // --key-secret FILE: the secret the catalog's verifiers were made with
     bool hashKey = false;            // --hash-key: print the verifier of the key on stdin, then exit

@@ -15,6 +15,7 @@ deb=$work/out/feed-server_${version}_amd64.deb
 # Files, and the one directory the package owns empty: the operator's catalog.
 expected=$(printf '%s\n' /etc/default/feed-server /etc/feed-server/ /lib/systemd/system/feed-server.service \
   /usr/bin/feed-server /usr/share/doc/feed-server/README.md /usr/share/doc/feed-server/examples/haproxy.cfg \
+  /usr/share/doc/feed-server/examples/prometheus.yml \
   /usr/share/doc/feed-server/examples/catalog/accounts.txt /usr/share/doc/feed-server/examples/catalog/products/demo.txt \
   /usr/share/doc/feed-server/examples/catalog/products/kestrel-cycles.txt)
 actual=$(dpkg-deb -c "$deb" | awk '$1 !~ /^d/ || $6 == "./etc/feed-server/" { print substr($6, 2) }')

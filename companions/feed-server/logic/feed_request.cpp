@@ -15,6 +15,9 @@ const char kNoDataReply[] = FEED_NO_DATA_MARK "No data</h1></body>\n";
 
 namespace {
 
+// Where an operator's scraper asks for the metrics.
+const char kMetricsPath[] = "/metrics";
+
 const char kFeedPrefix[] = FEED_REQUEST_PREFIX;
 const char kPagePrefix[] = "GET ";
 const char kHeadPrefix[] = "HEAD ";
@@ -137,6 +140,7 @@ void AnswerFeed(const Catalog& catalog, const std::string& line, RequestState st
         return;
     }
     const CatalogAccount* account = FindAccount(catalog, reply->account);
+    reply->keyChecked = true;
     if (account == nullptr) {
         reply->result = "unknown-account";
         reply->keyCheckFailed = true;
@@ -223,6 +227,12 @@ void AnswerPage(const Catalog& catalog, const std::string& line, bool lineComple
         AnswerHealth(context, reply);
         return;
     }
+    if (context.metricsAllowed && "/" + target == kMetricsPath) {
+        reply->kind = kKindMetrics;
+        reply->httpStatus = 200;
+        reply->result = "ok";
+        return;
+    }
     // Browsers may send "^" as %5E; the decoded text is only ever compared with catalog texts.
     std::string decoded;
     if (!PercentDecode(target, &decoded)) {
@@ -245,6 +255,7 @@ void AnswerPage(const Catalog& catalog, const std::string& line, bool lineComple
         return;
     }
     const CatalogAccount* account = FindAccount(catalog, reply->account);
+    reply->keyChecked = true;
     // A wrong key and an unknown account look the same, and both are judged before the product, so
     // that nothing about an account can be learnt without its key.
     if (account == nullptr || !KeyMatches(catalog, *account, decoded.substr(second + 1))) {
@@ -280,6 +291,13 @@ bool LooksLikeHttp(const std::string& line)
 }
 
 } // namespace
+
+void SetMetricsReply(Reply* reply, const std::string& body, time_t now)
+{
+    reply->text = HttpResponse(200, body, nullptr, now, "text/plain; version=0.0.4; charset=utf-8");
+    if (reply->head)
+        reply->text.resize(reply->text.find("\r\n\r\n") + 4);
+}
 
 void RefuseAsBusy(Reply* reply, time_t now)
 {
@@ -356,7 +374,8 @@ Reply AnswerRequest(const Catalog& catalog, const char* data, size_t size, Reque
     } else if (IsPageMethod(data, size)) {
         AnswerPage(catalog, line, lineComplete, state, context, &reply);
         // HEAD: the same header, Content-Length included, and no body (link checkers ask so).
-        if (StartsWith(data, size, kHeadPrefix))
+        reply.head = StartsWith(data, size, kHeadPrefix);
+        if (reply.head && !reply.text.empty())
             reply.text.resize(reply.text.find("\r\n\r\n") + 4);
     } else if (lineComplete && LooksLikeHttp(line)) {
         reply.kind = kKindPage;
@@ -414,6 +433,7 @@ const char* KindName(RequestKind kind)
     case kKindFeed: return "feed";
     case kKindPage: return "page";
     case kKindHealth: return "health";
+    case kKindMetrics: return "metrics";
     default: return "other";
     }
 }
