@@ -6,7 +6,7 @@
 PRODUCTS_PACKAGES=(
   cmake make g++ clang libclang-rt-14-dev googletest python3 iso-codes file procps
   g++-mingw-w64-i686 wine wine32:i386 fonts-wine xvfb xauth x11-utils imagemagick libasio-dev nsis
-  osslsigncode openssl haproxy systemd dpkg-dev libssl-dev python3-prometheus-client
+  osslsigncode openssl haproxy systemd dpkg-dev libssl-dev python3-prometheus-client devscripts lintian
 )
 
 # Seconds between attempts at the package indexes; the set-up test makes it 0.

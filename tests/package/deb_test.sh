@@ -14,7 +14,8 @@ deb=$work/out/feed-server_${version}_amd64.deb
 
 # Files, and the one directory the package owns empty: the operator's catalog.
 expected=$(printf '%s\n' /etc/default/feed-server /etc/feed-server/ /lib/systemd/system/feed-server.service \
-  /usr/bin/feed-server /usr/share/doc/feed-server/README.md /usr/share/doc/feed-server/examples/haproxy.cfg \
+  /usr/bin/feed-server /usr/share/doc/feed-server/README.md /usr/share/doc/feed-server/copyright \
+  /usr/share/doc/feed-server/changelog.gz /usr/share/doc/feed-server/examples/haproxy.cfg \
   /usr/share/doc/feed-server/examples/prometheus.yml \
   /usr/share/doc/feed-server/examples/catalog/accounts.txt /usr/share/doc/feed-server/examples/catalog/products/demo.txt \
   /usr/share/doc/feed-server/examples/catalog/products/kestrel-cycles.txt)
