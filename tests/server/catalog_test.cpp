@@ -550,14 +550,15 @@ TEST(feed_server_catalog, ChecksKeysAgainstVerifiersMadeWithTheSecret)
         {&plain, "plain-key-2", true}, {&plain, "plain-key-", false}, {&plain, "plain-key-22", false},
     };
     for (const Case& c : cases)
-        EXPECT_EQ(c.matches, KeyMatches(loaded.catalog, *c.account, c.given)) << c.account->id << " " << c.given;
+        EXPECT_EQ(c.matches, KeyMatches(loaded.catalog, c.account, c.given)) << c.account->id << " " << c.given;
+    EXPECT_FALSE(KeyMatches(loaded.catalog, nullptr, "good-key-1"));
 
     // The same catalog read with another secret takes no key of it.
     CatalogRules other;
     other.keySecret = MakeKeySecret("another-secret-of-16+");
     const Loaded otherLoaded = Load(accounts, {{"hashed", ""}, {"plain", ""}}, other);
     ASSERT_TRUE(otherLoaded.ok);
-    EXPECT_FALSE(KeyMatches(otherLoaded.catalog, *FindAccount(otherLoaded.catalog, "hashed"), "good-key-1"));
+    EXPECT_FALSE(KeyMatches(otherLoaded.catalog, FindAccount(otherLoaded.catalog, "hashed"), "good-key-1"));
 
     // Verifiers without the secret: said once. Plain keys with --require-hashed-keys: refused, per line.
     EXPECT_EQ("accounts.txt:1: key verifiers need the secret they were made with: --key-secret FILE\n",

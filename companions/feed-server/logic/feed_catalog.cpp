@@ -476,12 +476,17 @@ bool LoadCatalog(const std::string& dir, Catalog* catalog, std::vector<CatalogEr
     return !state.failed;
 }
 
-bool KeyMatches(const Catalog& catalog, const CatalogAccount& account, const std::string& given)
+bool KeyMatches(const Catalog& catalog, const CatalogAccount* account, const std::string& given)
 {
-    if (account.verifier.empty())
-        return KeysEqual(given, account.key);
+    if (account == nullptr) {
+        if (catalog.keySecret != nullptr)
+            VerifierMatches(*catalog.keySecret, std::string(kVerifierDigestBytes, '\0'), given.data(), given.size());
+        return false;
+    }
+    if (account->verifier.empty())
+        return KeysEqual(given, account->key);
     return catalog.keySecret != nullptr &&
-           VerifierMatches(*catalog.keySecret, account.verifier, given.data(), given.size());
+           VerifierMatches(*catalog.keySecret, account->verifier, given.data(), given.size());
 }
 
 const CatalogAccount* FindAccount(const Catalog& catalog, const std::string& id)

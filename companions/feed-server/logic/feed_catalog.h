@@ -109,7 +109,9 @@ bool LoadCatalog(const std::string& dir, Catalog* catalog, std::vector<CatalogEr
                  const CatalogRules& rules = CatalogRules());
 
 // True when the key given is the account's, in a time that does not depend on where they differ.
-bool KeyMatches(const Catalog& catalog, const CatalogAccount& account, const std::string& given);
+// For no account (an unknown id) false, after hashing the key all the same when the catalog holds
+// verifiers: an unknown id and a wrong key then take the same time.
+bool KeyMatches(const Catalog& catalog, const CatalogAccount* account, const std::string& given);
 
 // The reason a key is unfit for the catalog ("" when it is fit), without quoting it: the characters,
 // the length, and below kAccountKeyAdvisedMin unless short keys are allowed.

@@ -141,12 +141,13 @@ void AnswerFeed(const Catalog& catalog, const std::string& line, RequestState st
     }
     const CatalogAccount* account = FindAccount(catalog, reply->account);
     reply->keyChecked = true;
+    const bool matches = KeyMatches(catalog, account, fields.substr(caret + 1));
     if (account == nullptr) {
         reply->result = "unknown-account";
         reply->keyCheckFailed = true;
         return;
     }
-    if (!KeyMatches(catalog, *account, fields.substr(caret + 1))) {
+    if (!matches) {
         reply->result = "wrong-key";
         reply->keyCheckFailed = true;
         return;
@@ -258,7 +259,7 @@ void AnswerPage(const Catalog& catalog, const std::string& line, bool lineComple
     reply->keyChecked = true;
     // A wrong key and an unknown account look the same, and both are judged before the product, so
     // that nothing about an account can be learnt without its key.
-    if (account == nullptr || !KeyMatches(catalog, *account, decoded.substr(second + 1))) {
+    if (!KeyMatches(catalog, account, decoded.substr(second + 1))) {
         SetPageError(reply, now, 403, account == nullptr ? "unknown-account" : "wrong-key",
                      "The account or its key is not known.");
         reply->keyCheckFailed = true;
