@@ -22,10 +22,32 @@ void Usage(FILE* out)
             (int)FEED_PORT);
 }
 
+// With --hash-key anything but its own options may be the key typed on the command line: it is
+// refused without being repeated.
+bool HashKeyArgumentsOk(int argc, char** argv)
+{
+    bool hashKey = false;
+    for (int i = 1; i < argc; ++i)
+        hashKey = hashKey || std::string(argv[i]) == "--hash-key";
+    for (int i = 1; hashKey && i < argc; ++i) {
+        const std::string name = argv[i];
+        if (name == "--key-secret" && i + 1 < argc)
+            ++i;
+        else if (name != "--hash-key" && name != "--allow-short-keys") {
+            fputs("feed-server: --hash-key reads the key on standard input and takes only --key-secret FILE and "
+                  "--allow-short-keys besides\n", stderr);
+            return false;
+        }
+    }
+    return true;
+}
+
 } // namespace
 
 int ParseServerOptions(int argc, char** argv, ServerOptions* options)
 {
+    if (!HashKeyArgumentsOk(argc, argv))
+        return 2;
     for (int i = 1; i < argc; ++i) {
         const std::string name = argv[i];
         if (name == "--help" || name == "-h") {

@@ -784,11 +784,14 @@ TEST(feed_server_start, ServesACatalogOfKeyVerifiers)
     EXPECT_EQ(0, pclose(pipe));
     ASSERT_EQ(0u, verifier.find("hmac-sha256:")) << verifier;
     verifier.pop_back();  // the line end
+    // A key typed on the command line is refused and not repeated.
+    std::string out;
+    std::string err;
+    EXPECT_EQ(2, RunServer({"--hash-key", "--key-secret", secret, "typed-key-1"}, &out, &err));
+    EXPECT_EQ(std::string::npos, err.find("typed-key-1")) << err;
 
     ScratchCatalog scratch = MakeCatalog("shop | " + verifier + " | Shop\nplain | plain-key1 | Plain\n",
                                          {{"shop", "new | Chair | 1110 | 1 | 840\n"}, {"plain", ""}});
-    std::string out;
-    std::string err;
     EXPECT_EQ(0, RunServer({"--catalog", scratch.dir, "--key-secret", secret, "--check"}, &out, &err)) << err;
     EXPECT_NE(std::string::npos, out.find("feed-server: 1 of 2 accounts still hold a plain key")) << out;
     EXPECT_EQ(1, RunServer({"--catalog", scratch.dir, "--key-secret", secret, "--require-hashed-keys", "--check"},
