@@ -28,6 +28,9 @@ const size_t kLingerBytesMax = 64 * 1024;
 const int kShortRequestMs = 1000;
 // How often the connections' time limits are looked at.
 const int kSweepMs = 50;
+// A reply must average --min-send-rate from this long after its start on: a reader that takes a
+// little now and then, each piece restarting the idle limit, cannot hold its place for ever.
+const long long kSendRateGraceMs = 5000;
 // A modest send buffer: the kernel reports room (the reply's progress) every few tens of kilobytes
 // even to a slow reader, where a buffer grown to megabytes would stay full for longer than the idle
 // limit while the reader takes its bytes steadily.
@@ -54,6 +57,8 @@ struct Connection {
     char chunk[2048];
     size_t lingered = 0;
     size_t sent = 0;            // reply bytes the kernel has taken
+    long long writeStartMs = 0; // when the reply began to be written
+    bool countedLong = false;   // counted in longRepliesByAddress while its reply is written
     // The catalog the request was answered from, held while the reply (which may point into it) goes.
     std::shared_ptr<const Catalog> catalog;
     Reply reply;
@@ -75,6 +80,17 @@ bool CountSilent(const ConnectionPtr& c)
     ++silent;
     c->countedSilent = true;
     return beyondShare;
+}
+
+void NoLongerLong(const ConnectionPtr& c)
+{
+    if (!c->countedLong)
+        return;
+    c->countedLong = false;
+    std::map<AddressKey, int>& writing = c->server->longRepliesByAddress;
+    const auto found = writing.find(c->address);
+    if (found != writing.end() && --found->second <= 0)
+        writing.erase(found);
 }
 
 void NoLongerSilent(const ConnectionPtr& c)
@@ -120,12 +136,20 @@ bool IsTrustedProxy(const ServerOptions& options, const asio::ip::address& addre
     return false;
 }
 
+// The log line of a request that has ended, and its count in the metrics.
+void Report(const ConnectionPtr& c, const char* kind, const std::string& account, const char* result, size_t bytes)
+{
+    LogRequest(c->server->log, c->peer, kind, account, result, bytes);
+    CountRequest(&c->server->metrics, kind, result, bytes);
+}
+
 void Finish(const ConnectionPtr& c)
 {
     if (c->phase == kDone)
         return;
     c->phase = kDone;
     NoLongerSilent(c);
+    NoLongerLong(c);
     std::error_code ignored;
     c->socket.close(ignored);
     c->server->live.erase(c);
@@ -134,9 +158,10 @@ void Finish(const ConnectionPtr& c)
 
 // Ends a reply that is not whole with a reset, so that the client cannot take what it got for all of
 // it: a normal close after the last byte sent would look exactly like the end of a short feed.
-void CutReply(const ConnectionPtr& c)
+void CutReply(const ConnectionPtr& c, const char* why)
 {
-    LogRequest(c->server->log, c->peer, KindName(c->reply.kind), c->reply.account, "cut", c->sent);
+    Report(c, KindName(c->reply.kind), c->reply.account, "cut", c->sent);
+    ++c->server->metrics.cuts[why];
     std::error_code ignored;
     c->socket.set_option(asio::socket_base::linger(true, 0), ignored);
     Finish(c);
@@ -145,9 +170,9 @@ void CutReply(const ConnectionPtr& c)
 void OnTimeout(const ConnectionPtr& c)
 {
     if (c->phase == kReading)
-        LogRequest(c->server->log, c->peer, KindName(KindOfStart(c->request.data(), c->request.size())), "", "timeout", 0);
+        Report(c, KindName(KindOfStart(c->request.data(), c->request.size())), "", "timeout", 0);
     if (c->phase == kWriting)
-        CutReply(c);
+        CutReply(c, "idle");
     else
         Finish(c);
 }
@@ -170,16 +195,30 @@ void StartSweep(Server* server)
     });
 }
 
+// Whether a reply under way has fallen below the minimum average rate, past its first seconds.
+bool TooSlow(const Connection& c, long long now)
+{
+    const long long elapsed = now - c.writeStartMs;
+    const long long rate = c.server->options.minSendRate;
+    return c.phase == kWriting && rate > 0 && elapsed >= kSendRateGraceMs && (long long)c.sent * 1000 < rate * elapsed;
+}
+
 void Sweep(Server* server)
 {
     const long long now = NowMs();
     std::vector<ConnectionPtr> due;
+    std::vector<ConnectionPtr> slow;
     for (const ConnectionPtr& c : server->live)
         if (c->deadlineMs <= now)
             due.push_back(c);
+        else if (TooSlow(*c, now))
+            slow.push_back(c);
     for (const ConnectionPtr& c : due)
         if (c->phase != kDone)
             OnTimeout(c);
+    for (const ConnectionPtr& c : slow)
+        if (c->phase == kWriting)
+            CutReply(c, "slow");
     if (!server->live.empty())
         StartSweep(server);
 }
@@ -229,7 +268,7 @@ void WriteMore(const ConnectionPtr& c)
                 return;
             c->sent += n;
             if (ec) {
-                LogRequest(c->server->log, c->peer, KindName(c->reply.kind), c->reply.account, "send-failed", c->sent);
+                Report(c, KindName(c->reply.kind), c->reply.account, "send-failed", c->sent);
                 Finish(c);
                 return;
             }
@@ -238,7 +277,8 @@ void WriteMore(const ConnectionPtr& c)
                 WriteMore(c);
                 return;
             }
-            LogRequest(c->server->log, c->peer, KindName(c->reply.kind), c->reply.account, c->reply.result, c->sent);
+            Report(c, KindName(c->reply.kind), c->reply.account, c->reply.result, c->sent);
+            NoLongerLong(c);
             if (SaidNothingMore(c)) {
                 Finish(c);
                 return;
@@ -254,18 +294,38 @@ void WriteMore(const ConnectionPtr& c)
 void SendReply(const ConnectionPtr& c)
 {
     if (ReplySize(c->reply) == 0) {
-        LogRequest(c->server->log, c->peer, KindName(c->reply.kind), c->reply.account, c->reply.result, 0);
+        Report(c, KindName(c->reply.kind), c->reply.account, c->reply.result, 0);
         Finish(c);
         return;
     }
     c->phase = kWriting;
-    // A reply longer than the send buffer needs it small (above); a shorter one is taken in one write.
+    c->writeStartMs = NowMs();
+    // A reply longer than the send buffer needs it small (above), and counts against the client's
+    // address while it goes; a shorter one is taken in one write.
     if (ReplySize(c->reply) > (size_t)kSendBufferBytes) {
         std::error_code ignored;
         c->socket.set_option(asio::socket_base::send_buffer_size(kSendBufferBytes), ignored);
+        ++c->server->longRepliesByAddress[c->address];
+        c->countedLong = true;
     }
     ArmTimer(c, c->server->options.replyIdleMs);
     WriteMore(c);
+}
+
+// How the server stands, for the metrics.
+ServerGauges Gauges(const Server* server)
+{
+    ServerGauges gauges;
+    gauges.connectionsOpen = (long long)server->live.size();
+    gauges.connectionsQueued = ListenQueueLength(server);
+    gauges.catalogGeneration = server->catalogGeneration;
+    gauges.catalogAccounts = (long long)server->catalog->accounts.size();
+    gauges.catalogProducts = (long long)server->catalog->productCount;
+    gauges.lastReloadTime = server->lastReloadTime;
+    gauges.lastReloadOk = server->lastReloadOk;
+    gauges.startTime = server->startTime;
+    gauges.draining = server->stopping;
+    return gauges;
 }
 
 // Answers a whole request from the catalog in force, with key checks held back while the address is
@@ -278,6 +338,10 @@ void Answer(const ConnectionPtr& c, RequestState state)
     const long long now = NowMs();
     AnswerContext context;
     context.lockedSeconds = (int)((KeyLockRemaining(server->keyGuard, c->address, now) + 999) / 1000);
+    context.accounts = &server->accountGuard;
+    context.nowMs = now;
+    for (unsigned allowed : server->options.metricsFrom)
+        context.metricsAllowed = context.metricsAllowed || c->address == allowed;
     context.now = time(nullptr);
     context.draining = server->stopping;
     if (server->pages.catalog != server->catalog) {
@@ -287,15 +351,41 @@ void Answer(const ConnectionPtr& c, RequestState state)
     context.pages = &server->pages;
     c->catalog = server->catalog;
     c->reply = AnswerRequest(*c->catalog, c->request.data(), c->request.size(), state, context);
+    if (c->reply.kind == kKindMetrics)
+        SetMetricsReply(&c->reply, RenderMetrics(server->metrics, Gauges(server)), context.now);
+    if (c->reply.keyChecked)
+        ++(c->reply.keyCheckFailed ? server->metrics.keyChecksFailed : server->metrics.keyChecksOk);
     if (c->reply.keyCheckFailed) {
         int failures = 0;
         const long long lockMs = RecordKeyFailure(&server->keyGuard, c->address, now, &failures);
         if (lockMs > 0) {
+            ++server->metrics.addressLockouts;
             char line[160];
             FormatText(line, sizeof line, "feed-server: %s locked out of key checks for %lld ms after %d failed checks",
                        c->host.c_str(), lockMs, failures);
             LogLine(server->log, line);
         }
+        long long accountLockMs = 0;
+        const bool known = FindAccount(*c->catalog, c->reply.account) != nullptr;
+        const bool episode = RecordAccountFailure(&server->accountGuard, c->reply.account, known, now, &accountLockMs);
+        server->metrics.accountHolds += accountLockMs > 0 ? 1 : 0;
+        server->metrics.accountEpisodes += episode ? 1 : 0;
+        if (episode) {
+            char line[240];
+            FormatText(line, sizeof line,
+                       "feed-server: account %s: more than %d failed key checks within %lld minutes; its key checks "
+                       "are held back, %lld ms now, longer with each further failure",
+                       LogSafe(c->reply.account.data(), c->reply.account.size(), kAccountIdMax).c_str(),
+                       kAccountFailureBudget, kAccountWindowMs / 60000, accountLockMs);
+            LogLine(server->log, line);
+        }
+    }
+    // A client already taking as many long replies as one address may gets no further one: a few slow
+    // readers cannot hold every connection slot.
+    if (ReplySize(c->reply) > (size_t)kSendBufferBytes) {
+        const auto writing = server->longRepliesByAddress.find(c->address);
+        if (writing != server->longRepliesByAddress.end() && writing->second >= server->options.maxRepliesPerAddress)
+            RefuseAsBusy(&c->reply, context.now);
     }
     SendReply(c);
 }
@@ -315,7 +405,7 @@ bool TakeProxyHeader(const ConnectionPtr& c)
         return false;
     }
     if (state == kProxyInvalid) {
-        LogRequest(c->server->log, c->peer, KindName(kKindOther), "", "bad-proxy", 0);
+        Report(c, KindName(kKindOther), "", "bad-proxy", 0);
         Finish(c);
         return false;
     }
@@ -337,7 +427,7 @@ void Read(const ConnectionPtr& c)
             return;
         if (ec) {
             // The client went away (or reset) before its request was whole.
-            LogRequest(c->server->log, c->peer, KindName(KindOfStart(c->request.data(), c->request.size())), "", "closed", 0);
+            Report(c, KindName(KindOfStart(c->request.data(), c->request.size())), "", "closed", 0);
             Finish(c);
             return;
         }
@@ -376,7 +466,7 @@ void Admit(Server* server, tcp::socket socket, const tcp::endpoint& peer)
 void EndConnection(const ConnectionPtr& c)
 {
     if (c->phase == kWriting)
-        CutReply(c);
+        CutReply(c, "stopping");
     else
         Finish(c);
 }

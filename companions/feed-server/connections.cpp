@@ -4,6 +4,11 @@
 
 #include <chrono>
 
+#ifdef __linux__
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#endif
+
 #include "connection.h"
 
 using asio::ip::tcp;
@@ -20,6 +25,23 @@ void AcceptIfRoom(Server* server)
 }
 
 } // namespace
+
+long long ListenQueueLength(const Server* server)
+{
+#ifdef __linux__
+    // For a listening socket Linux reports the accept queue's length as the unacknowledged count.
+    if (!server->acceptor->is_open())
+        return -1;
+    struct tcp_info info;
+    socklen_t size = sizeof info;
+    if (getsockopt(server->acceptor->native_handle(), IPPROTO_TCP, TCP_INFO, &info, &size) != 0)
+        return -1;
+    return (long long)info.tcpi_unacked;
+#else
+    (void)server;
+    return -1;
+#endif
+}
 
 void ConnectionEnded(Server* server)
 {

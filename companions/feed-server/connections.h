@@ -13,6 +13,7 @@
 #include "feed_guard.h"
 #include "feed_request.h"
 #include "server_log.h"
+#include "server_metrics.h"
 #include "server_options.h"
 
 // One client's connection, from its accept to its close (connections.cpp).
@@ -33,16 +34,27 @@ struct Server {
     std::shared_ptr<const Catalog> catalog;
     PageCache pages;  // pages as rendered, of the catalog in force (started afresh when it is replaced)
     ServerOptions options;
+    CatalogRules catalogRules;  // what every load of the catalog is held to, the key secret among them
     ServerLog* log = nullptr;
+    ServerMetrics metrics;           // what GET /metrics tells the addresses of --metrics-from
+    long long catalogGeneration = 1; // the catalog in force: 1 at start, one more for each reload
+    time_t lastReloadTime = 0;       // the last load or reload tried
+    bool lastReloadOk = true;
+    time_t startTime = 0;
     std::set<std::shared_ptr<Connection>> live;
     std::map<AddressKey, int> silentByAddress;  // connections per address still waiting for their request
-    KeyGuard keyGuard;
+    std::map<AddressKey, int> longRepliesByAddress;  // replies longer than the send buffer still being written
+    KeyGuard keyGuard;          // failed key checks per client address
+    AccountGuard accountGuard;  // and per account named, from any address
     bool accepting = false;  // an accept is under way
     bool sweeping = false;   // the next look at the time limits is due
     bool stopping = false;   // no more connections are taken (the health check answers 503)
     bool draining = false;   // the process ends once the last connection has
     bool cut = false;        // what was left has been cut
 };
+
+// Connections waiting in the listen queue, where the system says (Linux); else -1.
+long long ListenQueueLength(const Server* server);
 
 // Starts taking connections from the listen queue; from here on io serves them.
 void StartAccepting(Server* server);

@@ -14,6 +14,7 @@
 
 #include <chrono>
 #include <memory>
+#include <random>
 #include <set>
 #include <string>
 #include <thread>
@@ -36,11 +37,11 @@ const int kLogFlushMs = 2000;
 
 // Loads and checks the whole catalog, printing its warnings and, when it is refused, every problem
 // found; null when it was refused.
-std::shared_ptr<const Catalog> LoadAndReport(const std::string& dir)
+std::shared_ptr<const Catalog> LoadAndReport(const std::string& dir, const CatalogRules& rules)
 {
     std::shared_ptr<Catalog> catalog = std::make_shared<Catalog>();
     std::vector<CatalogError> errors;
-    const bool loaded = LoadCatalog(dir, catalog.get(), &errors);
+    const bool loaded = LoadCatalog(dir, catalog.get(), &errors, rules);
     for (const CatalogError& warning : catalog->warnings)
         fprintf(stderr, "%s\n", FormatCatalogError(warning).c_str());
     if (!loaded) {
@@ -52,6 +53,30 @@ std::shared_ptr<const Catalog> LoadAndReport(const std::string& dir)
         return nullptr;
     }
     return catalog;
+}
+
+// --hash-key: reads one key from stdin (never the command line, which other users can see), checks it
+// as the catalog would and prints its verifier. Nothing it says quotes the key.
+int HashKey(const ServerOptions& options, const KeySecret& secret)
+{
+    std::string key;
+    int c = 0;
+    while ((c = getchar()) != EOF && c != '\n' && key.size() <= kAccountKeyMax + 1)
+        key += (char)c;
+    if (!key.empty() && key.back() == '\r')
+        key.pop_back();
+    const std::string reason = CheckKeyText(key, options.allowShortKeys);
+    if (!reason.empty()) {
+        fprintf(stderr, "feed-server: the key on standard input is refused: %s\n", reason.c_str());
+        return 1;
+    }
+    const std::string verifier = KeyVerifier(secret, key);
+    if (verifier.empty()) {
+        fputs("feed-server: the key could not be hashed\n", stderr);
+        return 1;
+    }
+    printf("%s\n", verifier.c_str());
+    return 0;
 }
 
 // The currency codes the catalog uses, in order: on Windows too they show the built-in table at work.
@@ -96,8 +121,17 @@ std::error_code Listen(tcp::acceptor* acceptor, const tcp::endpoint& endpoint)
 {
     std::error_code ec;
     acceptor->open(endpoint.protocol(), ec);
+#ifdef _WIN32
+    // On Windows SO_REUSEADDR would let another local process bind the same port and take requests
+    // that carry keys; exclusive use keeps the port this server's alone.
+    typedef asio::detail::socket_option::boolean<SOL_SOCKET, SO_EXCLUSIVEADDRUSE> exclusive_address_use;
+    if (!ec)
+        acceptor->set_option(exclusive_address_use(true), ec);
+#else
+    // On Linux it only lets a restart bind while the last run's connections are in TIME_WAIT.
     if (!ec)
         acceptor->set_option(tcp::acceptor::reuse_address(true), ec);
+#endif
     if (!ec)
         acceptor->bind(endpoint, ec);
     if (!ec)
@@ -167,7 +201,10 @@ void FinishReload(Server* server, Reload* reload, ReloadResult* result)
     const std::string& dir = server->options.catalog;
     for (const CatalogError& warning : result->catalog->warnings)
         LogLine(server->log, ("feed-server: " + FormatCatalogError(warning)).c_str());
+    server->lastReloadTime = time(nullptr);
+    server->lastReloadOk = result->loaded;
     if (result->loaded) {
+        ++server->catalogGeneration;
         LogCatalogSummary(server->log, dir, *result->catalog, " reloaded");
         reload->retired.push_back(std::move(server->catalog));
         server->catalog = std::move(result->catalog);
@@ -210,7 +247,7 @@ void NextJob(Server* server, Reload* reload)
         const std::string dir = server->options.catalog;
         reload->worker = std::thread([server, reload, dir] {
             std::shared_ptr<ReloadResult> result = std::make_shared<ReloadResult>();
-            result->loaded = LoadCatalog(dir, result->catalog.get(), &result->errors);
+            result->loaded = LoadCatalog(dir, result->catalog.get(), &result->errors, server->catalogRules);
             asio::post(*server->io, [server, reload, result] { FinishReload(server, reload, result.get()); });
         });
     }
@@ -261,16 +298,36 @@ int main(int argc, char** argv)
     const int optionStatus = ParseServerOptions(argc, argv, &options);
     if (optionStatus != 0)
         return optionStatus < 0 ? 0 : optionStatus;
+    CatalogRules rules;
+    rules.requireHashedKeys = options.requireHashedKeys;
+    rules.allowShortKeys = options.allowShortKeys;
+    if (!options.keySecret.empty()) {
+        std::string why;
+        KeySecretPointer secret = LoadKeySecret(options.keySecret, &why);
+        if (secret == nullptr) {
+            fprintf(stderr, "feed-server: the key secret %s %s\n", TerminalSafe(options.keySecret).c_str(), why.c_str());
+            return 1;
+        }
+        rules.keySecret = std::move(secret);
+    }
+    if (options.hashKey)
+        return HashKey(options, *rules.keySecret);
     // The log outlives everything that writes to it.
     ServerLog log;
     LogStart(&log);
 
-    const std::shared_ptr<const Catalog> catalog = LoadAndReport(options.catalog);
+    const std::shared_ptr<const Catalog> catalog = LoadAndReport(options.catalog, rules);
     if (catalog == nullptr)
         return Exit(&log, 1);
     LogCatalogSummary(&log, options.catalog, *catalog);
-    if (options.check)
+    if (options.check) {
+        // What is left to do before --require-hashed-keys can be turned on.
+        char line[160];
+        FormatText(line, sizeof line, "feed-server: %lu of %lu accounts still hold a plain key",
+                   (unsigned long)catalog->plainKeys, (unsigned long)catalog->accounts.size());
+        LogLine(&log, line);
         return Exit(&log, 0);
+    }
 
     std::error_code ec;
     const asio::ip::address_v4 address = asio::ip::make_address_v4(options.address, ec);
@@ -298,6 +355,12 @@ int main(int argc, char** argv)
     server.sweep = &sweep;
     server.catalog = catalog;
     server.options = options;
+    server.catalogRules = rules;
+    server.startTime = time(nullptr);
+    server.lastReloadTime = server.startTime;
+    // The slots of unknown ids are keyed afresh at each start, so that no id can be picked to share one.
+    std::random_device random;
+    server.accountGuard.hashKey = ((unsigned long long)random() << 32) ^ random();
     server.log = &log;
 
     asio::signal_set signals(io, SIGINT, SIGTERM);

@@ -4,11 +4,12 @@ source "$(dirname "${BASH_SOURCE[0]}")/arch.sh"
 
 # Debian packages the project needs on every machine (native tools, the i686 MinGW cross compilers
 # that build what users get, 64-bit Wine, a display, the PE reader and signer that check the downloads,
-# the load balancer of the feed server fleet tests, and systemd-analyze and dpkg-shlibdeps for its package).
+# the load balancer of the feed server fleet tests, OpenSSL's libcrypto for its key verifiers, the metrics
+# parser, and systemd-analyze, dpkg-shlibdeps, hardening-check and lintian for its package).
 PRODUCTS_PACKAGES=(
   cmake make g++ clang libclang-rt-14-dev googletest python3 python3-pefile iso-codes file procps
   g++-mingw-w64-i686 wine wine64 fonts-wine xvfb xauth x11-utils imagemagick libasio-dev nsis
-  osslsigncode openssl haproxy systemd dpkg-dev
+  osslsigncode openssl haproxy systemd dpkg-dev libssl-dev python3-prometheus-client devscripts lintian
 )
 # What each way of running the Windows tests adds (scripts/lib/arch.sh decides the way): 32-bit Wine,
 # or the x86_64 compilers of the 64-bit test build (wine64 needs the GStreamer library named when

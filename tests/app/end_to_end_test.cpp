@@ -33,7 +33,7 @@ const DWORD ServerLogMs = 10000;
 bool StartFeedServer(const std::string& programs, const std::string& catalog, const std::string& address,
                      ChildProcess* server, std::string* log)
 {
-    if (!StartWithOutput("\"" + programs + "feed-server.exe\" --catalog \"" + catalog + "\" --address " + address,
+    if (!StartWithOutput("\"" + programs + "feed-server.exe\" --catalog \"" + catalog + "\" --allow-short-keys --address " + address,
                          programs.c_str(), server))
         return false;
     if (ReadOutputUntil(server, "listening on", log, ServerStartMs))

@@ -20,7 +20,7 @@ listens() { (exec 3<>"/dev/tcp/$1/1360") 2>/dev/null; }
 haproxy=$(PATH=$PATH:/usr/sbin command -v haproxy) || fail "haproxy not found: scripts/test installs it"
 for address in "${servers[@]}"; do
   "$build/wine-run" "$build/bin/feed-server.exe" --catalog "Z:$source_dir/companions/feed-server/catalog" \
-    --address "$address" --trusted-proxy "$balancer" >"$work/server-$address.log" 2>&1 &
+    --allow-short-keys --address "$address" --trusted-proxy "$balancer" >"$work/server-$address.log" 2>&1 &
   pids+=($!)
 done
 python3 "$source_dir/companions/feed-server/bench/haproxy_local.py" "$front" "$balancer" "${servers[@]}" >"$work/haproxy.cfg"

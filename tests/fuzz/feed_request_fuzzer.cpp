@@ -140,22 +140,30 @@ bool IsPageStatus(int status, bool locked)
 
 // An answer only ever gives the feed or a page for the right account and key, never while key checks are
 // locked out, and every page reply is a whole, dated HTTP/1.0 response whose Content-Length is its
-// body's (none for HEAD) and that keeps its address out of Referer headers.
-void CheckAnswer(const std::string& bytes, RequestState state, int lockedSeconds, bool draining)
+// body's (none for HEAD) and that keeps its address out of Referer headers. The metrics answer only
+// their own path, and only to an address allowed them.
+void CheckAnswer(const std::string& bytes, RequestState state, int lockedSeconds, bool draining, bool metrics)
 {
     const Catalog& catalog = SmallCatalog();
     AnswerContext context;
     context.lockedSeconds = lockedSeconds;
     context.now = 1700000000;
     context.draining = draining;
-    const Reply reply = AnswerRequest(catalog, bytes.data(), bytes.size(), state, context);
+    context.metricsAllowed = metrics;
+    Reply reply = AnswerRequest(catalog, bytes.data(), bytes.size(), state, context);
+    if (reply.kind == kKindMetrics) {
+        Check(metrics && state == kRequestComplete && reply.text.empty());
+        const std::string line = FirstLine(bytes);
+        Check(StartsWith(line.substr(line.find(' ') + 1), "/metrics"));
+        SetMetricsReply(&reply, "feed_server_up 1\n", context.now);
+    }
     const std::string sent(ReplyData(reply), ReplySize(reply));
     const RequestKind start = KindOfStart(bytes.data(), bytes.size());
     const bool ok = strcmp(reply.result, "ok") == 0;
     const bool locked = lockedSeconds > 0;
     Check(reply.account.size() <= bytes.size());
-    // The health check alone answers while key checks are locked out: it checks no key.
-    Check(!(locked && ((ok && reply.kind != kKindHealth) || reply.keyCheckFailed)));
+    // The health check and the metrics alone answer while key checks are locked out: they check no key.
+    Check(!(locked && ((ok && reply.kind != kKindHealth && reply.kind != kKindMetrics) || reply.keyCheckFailed)));
     Check(reply.keyCheckFailed ==
           (strcmp(reply.result, "wrong-key") == 0 || strcmp(reply.result, "unknown-account") == 0));
     Check(locked || strcmp(reply.result, "throttled") != 0);
@@ -181,6 +189,8 @@ void CheckAnswer(const std::string& bytes, RequestState state, int lockedSeconds
         Check(start == kKindPage && state == kRequestComplete);
         Check(StartsWith(line.substr(line.find(' ') + 1), "/health"));
         Check(reply.httpStatus == (draining ? 503 : 200) && !reply.keyCheckFailed);
+    } else if (reply.kind == kKindMetrics) {
+        Check(reply.httpStatus == 200 && !reply.keyChecked);
     } else {
         Check(reply.kind == kKindPage);
         Check(start == kKindPage || reply.httpStatus == 405 || reply.httpStatus == 505);
@@ -389,8 +399,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     CheckScanByReads(bytes);
     // The server answers only a whole request or one that grew past its limit.
     if (state != kRequestPartial) {
-        CheckAnswer(bytes, state, 0, false);
-        CheckAnswer(bytes, state, 1 + (int)(size % 30), size % 2 == 1);
+        CheckAnswer(bytes, state, 0, false, size % 3 == 0);
+        CheckAnswer(bytes, state, 1 + (int)(size % 30), size % 2 == 1, size % 3 != 0);
     }
     CheckProxyHeader(bytes);
     CheckPercentDecode(bytes);

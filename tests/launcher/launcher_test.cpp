@@ -659,7 +659,7 @@ TEST(LauncherEndToEnd, StartsTheRealViewerAgainstTheRealServer)
     } cleanup = { &server, &run, &viewer, root };
 
     ASSERT_TRUE(StartWithOutput("\"" + RuntimeDirectory() + "feed-server.exe\" --catalog \"" + catalog +
-                                    "\" --address " + address,
+                                    "\" --allow-short-keys --address " + address,
                                 nullptr, &server));
     ASSERT_TRUE(ReadOutputUntil(&server, "listening on", &log, 30000)) << log;
 

@@ -43,7 +43,11 @@ done
 [ "$(stat -c '%U:%a' "$root/etc/feed-server")" = root:750 ] && in_root getent group feed-server &&
   [ "$(stat -c %g "$root/etc/feed-server")" = "$(cut -d: -f3 "$root/tmp/out")" ] &&
   ok "/etc/feed-server is root's, readable by the group feed-server only" || fail "/etc/feed-server: $(ls -ld "$root/etc/feed-server")"
-in_root feed-server --catalog /usr/share/doc/feed-server/examples/catalog --check &&
+[ "$(stat -c '%U:%a:%s' "$root/etc/feed-server.key-secret")" = root:600:32 ] &&
+  ok "the key secret is made once, root's alone" || fail "/etc/feed-server.key-secret: $(ls -l "$root/etc/feed-server.key-secret")"
+echo good-key-1 | in_root feed-server --hash-key --key-secret /etc/feed-server.key-secret &&
+  grep -qx 'hmac-sha256:[0-9a-f]\{64\}' "$root/tmp/out" && ok "--hash-key with the package's secret" || fail "--hash-key"
+in_root feed-server --catalog /usr/share/doc/feed-server/examples/catalog --allow-short-keys --check &&
   ok "$(grep 'feed-server: catalog' "$root/tmp/out")" || fail "feed-server --check on the example catalog"
 
 (in_root apt-get update -q || in_root apt-get update -q) && in_root apt-get install -y -q --no-install-recommends systemd ||

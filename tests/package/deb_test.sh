@@ -14,7 +14,9 @@ deb=$work/out/feed-server_${version}_amd64.deb
 
 # Files, and the one directory the package owns empty: the operator's catalog.
 expected=$(printf '%s\n' /etc/default/feed-server /etc/feed-server/ /lib/systemd/system/feed-server.service \
-  /usr/bin/feed-server /usr/share/doc/feed-server/README.md /usr/share/doc/feed-server/examples/haproxy.cfg \
+  /usr/bin/feed-server /usr/share/doc/feed-server/README.md /usr/share/doc/feed-server/copyright \
+  /usr/share/doc/feed-server/changelog.gz /usr/share/doc/feed-server/examples/haproxy.cfg \
+  /usr/share/doc/feed-server/examples/prometheus.yml \
   /usr/share/doc/feed-server/examples/catalog/accounts.txt /usr/share/doc/feed-server/examples/catalog/products/demo.txt \
   /usr/share/doc/feed-server/examples/catalog/products/kestrel-cycles.txt)
 actual=$(dpkg-deb -c "$deb" | awk '$1 !~ /^d/ || $6 == "./etc/feed-server/" { print substr($6, 2) }')
@@ -32,7 +34,7 @@ done
 
 root=$work/root
 dpkg-deb -x "$deb" "$root"
-"$root/usr/bin/feed-server" --catalog "$root/usr/share/doc/feed-server/examples/catalog" --check 2>&1 |
+"$root/usr/bin/feed-server" --catalog "$root/usr/share/doc/feed-server/examples/catalog" --allow-short-keys --check 2>&1 |
   grep -q ': 2 accounts, 108 products' || fail "--check on the packed example catalog"
 
 # The unit as systemd reads it where the package is installed: with systemd's own units and the shell.

@@ -32,12 +32,21 @@ struct Loaded {
     std::vector<std::string> messages;  // "file:line: reason" with the scratch directory cut off
 };
 
-Loaded Load(const std::string& accounts, const std::vector<std::pair<std::string, std::string>>& products)
+// Short keys are taken (with a warning) unless the rules given say otherwise.
+CatalogRules ShortKeysAllowed()
+{
+    CatalogRules rules;
+    rules.allowShortKeys = true;
+    return rules;
+}
+
+Loaded Load(const std::string& accounts, const std::vector<std::pair<std::string, std::string>>& products,
+            const CatalogRules& rules = ShortKeysAllowed())
 {
     ScratchCatalog scratch = MakeCatalog(accounts, products);
     Loaded loaded;
     std::vector<CatalogError> errors;
-    loaded.ok = LoadCatalog(scratch.dir, &loaded.catalog, &errors);
+    loaded.ok = LoadCatalog(scratch.dir, &loaded.catalog, &errors, rules);
     for (const CatalogError& error : errors) {
         std::string message = FormatCatalogError(error);
         if (message.compare(0, scratch.dir.size() + 1, scratch.dir + "/") == 0)
@@ -273,8 +282,9 @@ TEST(feed_server_catalog, RejectsBadAccounts)
         {"de mo | demo | Shop", "id \"de mo\""},
         {"de^mo | demo | Shop", "id \"de^mo\""},
         {"../x | demo | Shop", "id \"../x\""},
-        {"demo | | Shop", "key \"\" must be letters"},
-        {"demo | de#mo | Shop", "key \"de#mo\""},
+        {"demo | | Shop", "key must be letters"},
+        {"demo | de#mo | Shop", "key must be letters"},
+        {"demo | hmac-sha256:0123 | Shop", "key verifier must be \"hmac-sha256:\" and 64 lower-case hex"},
         {"demo | demo | ", "caption is empty"},
         {"demo | demo | <BODY><h1>Shop", "caption starts with \"<body><h1>\""},
         {"demo | demo | Tab\tShop", "caption holds the control character 0x09"},
@@ -285,6 +295,9 @@ TEST(feed_server_catalog, RejectsBadAccounts)
         ASSERT_EQ(1u, loaded.messages.size()) << c.line << "\n" << Joined(loaded.messages);
         EXPECT_EQ(0u, loaded.messages[0].find("accounts.txt:2: ")) << loaded.messages[0];
         EXPECT_NE(std::string::npos, loaded.messages[0].find(c.reason)) << loaded.messages[0];
+        // A key field is never quoted, however bad: it may be the key with a typo.
+        EXPECT_EQ(std::string::npos, loaded.messages[0].find("#mo")) << loaded.messages[0];
+        EXPECT_EQ(std::string::npos, loaded.messages[0].find("0123")) << loaded.messages[0];
     }
 
     // The longest id and key of the viewer's command line, and the longest caption whose title the
@@ -407,7 +420,7 @@ bool LoadWithin(const std::string& dir, const std::vector<std::string>& fifos, L
 {
     auto job = std::async(std::launch::async, [&] {
         std::vector<CatalogError> errors;
-        loaded->ok = LoadCatalog(dir, &loaded->catalog, &errors);
+        loaded->ok = LoadCatalog(dir, &loaded->catalog, &errors, ShortKeysAllowed());
         for (const CatalogError& error : errors)
             loaded->messages.push_back(FormatCatalogError(error).substr(dir.size() + 1));
     });
@@ -490,14 +503,72 @@ TEST(feed_server_catalog, WarnsAboutKeysQuickToGuess)
     const Loaded loaded = Load("short | abc | A\nseven | 1234567 | B\neight | 12345678 | C\n",
                                {{"short", ""}, {"seven", ""}, {"eight", ""}});
     ASSERT_TRUE(loaded.ok) << Joined(loaded.messages);
-    ASSERT_EQ(2u, loaded.catalog.warnings.size());
+    ASSERT_EQ(3u, loaded.catalog.warnings.size());
     EXPECT_EQ(1, loaded.catalog.warnings[0].line);
     EXPECT_EQ("warning: the key of \"short\" is 3 characters; keys shorter than 8 are quick to guess (the viewer "
               "takes up to " + Number(ACCOUNT_KEY_CAPACITY - 1) + ")",
               loaded.catalog.warnings[0].reason);
     EXPECT_EQ(2, loaded.catalog.warnings[1].line);
     EXPECT_NE(std::string::npos, loaded.catalog.warnings[1].reason.find("\"seven\" is 7 characters"));
+    // Without --allow-short-keys both short ones are refused; eight characters are enough.
+    const Loaded refused = Load("short | abc | A\nseven | 1234567 | B\neight | 12345678 | C\n",
+                                {{"short", ""}, {"seven", ""}, {"eight", ""}}, CatalogRules());
+    EXPECT_FALSE(refused.ok);
+    EXPECT_EQ("accounts.txt:1: key is 3 characters, fewer than 8 (--allow-short-keys takes it, with a warning)\n"
+              "accounts.txt:2: key is 7 characters, fewer than 8 (--allow-short-keys takes it, with a warning)\n",
+              Joined(refused.messages));
 }
+
+TEST(feed_server_catalog, ChecksKeysAgainstVerifiersMadeWithTheSecret)
+{
+    // HMAC-SHA-256 as published (RFC 4231, test case 2): the library is used as the standard says.
+    const KeySecretPointer jefe = MakeKeySecret("Jefe");
+    ASSERT_TRUE(jefe != nullptr);
+    EXPECT_EQ("hmac-sha256:5bdcc146bf60754e6a042426089575c75a003f089d2739839dec58b964ec3843",
+              KeyVerifier(*jefe, "what do ya want for nothing?"));
+
+    CatalogRules rules;
+    rules.keySecret = MakeKeySecret("0123456789abcdef-secret");
+    const std::string verifier = KeyVerifier(*rules.keySecret, "good-key-1");
+    const std::string accounts = "hashed | " + verifier + " | A\nplain | plain-key-2 | B\n";
+    const Loaded loaded = Load(accounts, {{"hashed", ""}, {"plain", ""}}, rules);
+    ASSERT_TRUE(loaded.ok) << Joined(loaded.messages);
+    EXPECT_EQ(1u, loaded.catalog.plainKeys);
+    ASSERT_EQ(1u, loaded.catalog.warnings.size());
+    EXPECT_EQ("warning: 1 of 2 accounts hold their key plain; store verifiers instead (feed-server --hash-key)",
+              loaded.catalog.warnings[0].reason);
+    const CatalogAccount& hashed = *FindAccount(loaded.catalog, "hashed");
+    const CatalogAccount& plain = *FindAccount(loaded.catalog, "plain");
+    EXPECT_TRUE(hashed.key.empty());
+    struct Case {
+        const CatalogAccount* account;
+        std::string given;
+        bool matches;
+    } cases[] = {
+        {&hashed, "good-key-1", true}, {&hashed, "good-key-2", false}, {&hashed, "good-key-", false},
+        {&hashed, "good-key-10", false}, {&hashed, "", false}, {&hashed, verifier, false},
+        {&plain, "plain-key-2", true}, {&plain, "plain-key-", false}, {&plain, "plain-key-22", false},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(c.matches, KeyMatches(loaded.catalog, c.account, c.given)) << c.account->id << " " << c.given;
+    EXPECT_FALSE(KeyMatches(loaded.catalog, nullptr, "good-key-1"));
+
+    // The same catalog read with another secret takes no key of it.
+    CatalogRules other;
+    other.keySecret = MakeKeySecret("another-secret-of-16+");
+    const Loaded otherLoaded = Load(accounts, {{"hashed", ""}, {"plain", ""}}, other);
+    ASSERT_TRUE(otherLoaded.ok);
+    EXPECT_FALSE(KeyMatches(otherLoaded.catalog, FindAccount(otherLoaded.catalog, "hashed"), "good-key-1"));
+
+    // Verifiers without the secret: said once. Plain keys with --require-hashed-keys: refused, per line.
+    EXPECT_EQ("accounts.txt:1: key verifiers need the secret they were made with: --key-secret FILE\n",
+              Joined(Load(accounts + "more | " + verifier + " | C\n", {{"hashed", ""}, {"plain", ""}, {"more", ""}},
+                          CatalogRules()).messages));
+    rules.requireHashedKeys = true;
+    EXPECT_EQ("accounts.txt:2: key is held plain, and --require-hashed-keys wants a verifier (feed-server --hash-key)\n",
+              Joined(Load(accounts, {{"hashed", ""}, {"plain", ""}}, rules).messages));
+}
+
 
 bool HasControlByte(const std::string& text)
 {

@@ -1,9 +1,11 @@
 #!/usr/bin/env python3
 """Two feed servers behind the real HAProxy with the shipped configuration (deploy/haproxy.cfg) on
 loopback: the feed through the balancer with the client's own address in the logs, 1,000 viewers at
-once served in full, a server stopped with SIGTERM under load without a reply lost, and a key guesser
-locked out by its own address while another client behind the same balancer is served. Each test
-starts and ends its own servers and balancer, on addresses of its own (127.0.0.140 to 127.0.0.160).
+once served in full, a server stopped with SIGTERM under load without a reply lost, a key guesser
+locked out by its own address while another client behind the same balancer is served, and a client
+holding as many connections as the balancer takes from one address refused more. Each test starts
+and ends its own servers and balancer, on addresses of its own (127.0.0.140 to 127.0.0.163; clients
+also from 127.3.0.0 on).
 
 usage: fleet_test.py --server PROGRAM --bench BENCH --haproxy HAPROXY --catalog DIR [unittest options]
 """
@@ -28,11 +30,15 @@ ARGS = None
 
 
 def exchange(address, request, source):
+    """The reply, or b"reset" when the connection was reset (refused by the balancer)."""
     with socket.create_connection((address, haproxy_local.PORT), timeout=10, source_address=(source, 0)) as s:
-        s.sendall(request)
         chunks = []
-        while chunks[-1:] != [b""]:
-            chunks.append(s.recv(65536))
+        try:
+            s.sendall(request)
+            while chunks[-1:] != [b""]:
+                chunks.append(s.recv(65536))
+        except ConnectionResetError:
+            return b"reset"
         return b"".join(chunks)
 
 
@@ -51,11 +57,11 @@ class Fleet(unittest.TestCase):
                 process.wait()
         shutil.rmtree(self.work, ignore_errors=True)
 
-    def start(self, front, source, addresses):
+    def start(self, front, source, addresses, extra=()):
         for address in addresses:
             with open(os.path.join(self.work, address), "wb") as log:
-                self.servers[address] = subprocess.Popen([ARGS.server, "--catalog", ARGS.catalog, "--address", address,
-                                                          "--trusted-proxy", source], stdout=log, stderr=log)
+                self.servers[address] = subprocess.Popen([ARGS.server, "--catalog", ARGS.catalog, "--allow-short-keys", "--address", address,
+                                                          "--trusted-proxy", source] + list(extra), stdout=log, stderr=log)
             haproxy_local.wait_until_listening(address, self.servers[address], "feed-server")
         self.balancer = haproxy_local.Balancer(front, source, addresses, self.work, ARGS.haproxy)
 
@@ -85,7 +91,9 @@ class Fleet(unittest.TestCase):
 
     def test_a_crowd_of_1000_viewers_is_served_in_full(self):
         self.start("127.0.0.145", "127.0.0.148", ["127.0.0.146", "127.0.0.147"])
-        done = subprocess.run([ARGS.bench, "--address", "127.0.0.145", "--clients", "1000", "--at-once", "--seconds", "60"],
+        # Viewers of many places: the balancer takes at most 100 connections from one address.
+        done = subprocess.run([ARGS.bench, "--address", "127.0.0.145", "--clients", "1000", "--at-once", "--seconds", "60",
+                               "--source", "127.3.0.0", "--sources", "1000"],
                               stdout=subprocess.PIPE, stderr=subprocess.STDOUT, timeout=100)
         out = done.stdout.decode(errors="replace")
         self.assertEqual(0, done.returncode, out + self.logs())
@@ -100,7 +108,8 @@ class Fleet(unittest.TestCase):
 
     def test_a_server_stopped_under_load_loses_no_reply(self):
         self.start("127.0.0.150", "127.0.0.153", ["127.0.0.151", "127.0.0.152"])
-        load = subprocess.Popen([ARGS.bench, "--address", "127.0.0.150", "--clients", "100", "--seconds", "4"],
+        load = subprocess.Popen([ARGS.bench, "--address", "127.0.0.150", "--clients", "100", "--seconds", "4",
+                                 "--source", "127.3.1.0", "--sources", "10"],
                                 stdout=subprocess.PIPE, stderr=subprocess.STDOUT)
         time.sleep(1.5)
         stamp = time.strftime("%Y-%m-%dT%H:%M:%S", time.gmtime())
@@ -132,6 +141,36 @@ class Fleet(unittest.TestCase):
         self.assertEqual(2, self.logs().count("feed-server: 127.0.0.159 locked out of key checks for 1000 ms"))
         self.assertNotIn("127.0.0.158 locked out", self.logs())
 
+    def test_a_source_holding_too_many_connections_is_refused_more(self):
+        # The server keeps silent connections of one address as long as the balancer does.
+        self.start("127.0.0.161", "127.0.0.163", ["127.0.0.162"], ["--max-silent-per-address", "1000"])
+        with open(haproxy_local.CONFIG) as config:
+            limit = int(re.search(r"sc0_conn_cur gt (\d+)", config.read()).group(1))
+        held = []
+        try:
+            for _ in range(limit + 10):
+                held.append(socket.create_connection(("127.0.0.161", haproxy_local.PORT), source_address=("127.3.2.1", 0)))
+                time.sleep(0.002)
+            # Another address is served meanwhile; then each held connection asks: the first ones up
+            # to the limit are answered, those beyond it were closed by the balancer.
+            self.assertTrue(exchange("127.0.0.161", b"VNP,demo^demo\r\n", "127.3.2.2").startswith(b"Harbor"))
+            answered = []
+            for s in held:
+                s.settimeout(10)
+                try:
+                    s.sendall(b"VNP,demo^demo\r\n")
+                    answered.append(s.recv(16).startswith(b"Harbor"))
+                except ConnectionResetError:
+                    answered.append(False)
+            self.assertEqual([True] * limit + [False] * 10, answered, self.logs())
+        finally:
+            for s in held:
+                s.close()
+        # Its connections closed, the address is served again.
+        deadline = time.time() + 5
+        while not exchange("127.0.0.161", b"VNP,demo^demo\r\n", "127.3.2.1").startswith(b"Harbor"):
+            self.assertLess(time.time(), deadline, self.logs())
+            time.sleep(0.05)
 
 if __name__ == "__main__":
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])

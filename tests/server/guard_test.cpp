@@ -1,5 +1,6 @@
 // The key-guessing throttle's bookkeeping, on times given by the test: free failures, lockouts that
-// double up to their longest, one address never locking another, forgetting, and a bounded table.
+// double up to their longest, one address never locking another, forgetting, and a bounded table; per
+// account, the budget from any address, its holds, and tables that invented ids cannot fill.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -60,6 +61,64 @@ TEST(feed_server_key_guard, ForgetsAnAddressLongQuietAndStaysBounded)
     EXPECT_EQ(0u, guard.byAddress.count(kGuesser));
     EXPECT_EQ(0u, guard.byAddress.count(0x0A000000));
     EXPECT_EQ(1u, guard.byAddress.count(0x0A000000 + kGuardedAddressesMax + 499));
+}
+
+TEST(feed_server_account_guard, HoldsAnAccountBackPastItsBudgetWhateverTheAddresses)
+{
+    for (const bool known : {true, false}) {
+        AccountGuard guard;
+        long long now = 1000000;
+        long long lock = 0;
+        for (int i = 1; i <= kAccountFailureBudget; ++i) {
+            EXPECT_FALSE(RecordAccountFailure(&guard, "shop", known, now, &lock)) << i;
+            EXPECT_EQ(0, lock);
+        }
+        EXPECT_EQ(0, AccountLockRemaining(guard, "shop", known, now));
+        // The first failure past the budget starts the episode (logged once); each one after it, made
+        // when the hold ends, doubles the hold while the debt grows faster than time pays it off.
+        EXPECT_TRUE(RecordAccountFailure(&guard, "shop", known, now, &lock));
+        for (long long expected : {1000, 2000, 4000, 8000, 16000}) {
+            EXPECT_EQ(expected, lock);
+            EXPECT_EQ(lock, AccountLockRemaining(guard, "shop", known, now));
+            EXPECT_EQ(0, AccountLockRemaining(guard, "other", known, now));
+            now += lock;
+            EXPECT_EQ(0, AccountLockRemaining(guard, "shop", known, now));
+            EXPECT_FALSE(RecordAccountFailure(&guard, "shop", known, now, &lock));
+        }
+        // A guesser who comes back at the end of every hold then gets the budget's rate and no more:
+        // 20 checks in 10 minutes, 120 in an hour.
+        int checks = 0;
+        for (const long long end = now + 6 * kAccountWindowMs; now < end; ++checks) {
+            now += lock;
+            RecordAccountFailure(&guard, "shop", known, now, &lock);
+            EXPECT_LE(lock, kAccountLongestLockMs);
+        }
+        EXPECT_NEAR(6 * kAccountFailureBudget, checks, 3);
+        // Time pays the failures off: once it has, the budget is whole again and a new episode is logged.
+        now += kAccountWindowMs + 10 * kAccountFailureDebtMs;
+        EXPECT_FALSE(RecordAccountFailure(&guard, "shop", known, now, &lock));
+        EXPECT_EQ(0, lock);
+        for (int i = 2; i <= kAccountFailureBudget; ++i)
+            RecordAccountFailure(&guard, "shop", known, now, &lock);
+        EXPECT_TRUE(RecordAccountFailure(&guard, "shop", known, now, &lock));
+    }
+}
+
+TEST(feed_server_account_guard, InventedIdsFillNothingAndHoldNoKnownAccount)
+{
+    AccountGuard guard;
+    guard.hashKey = 0x5eed;
+    long long lock = 0;
+    const long long now = 1000;
+    for (int i = 0; i < 200000; ++i)
+        RecordAccountFailure(&guard, "invented-" + std::to_string(i), false, now, &lock);
+    EXPECT_EQ(kUnknownAccountSlots, guard.unknown.size());
+    EXPECT_TRUE(guard.known.empty());
+    EXPECT_EQ(0, AccountLockRemaining(guard, "shop", true, now));
+    // Known ids that were paid off long ago are swept as the table grows.
+    for (int i = 0; i < 1000; ++i)
+        RecordAccountFailure(&guard, "known-" + std::to_string(i), true, now + i * kAccountWindowMs, &lock);
+    EXPECT_LT(guard.known.size(), 130u);
 }
 
 } // namespace

@@ -31,7 +31,9 @@ struct RequestFixture : ::testing::Test {
               "listed | No Page Rug | 1420 | 5 | 840 | shop.example/rug\n"},
              {"other", "sold-out | Hidden Vase | 1430 | 9 | 826 | other.example/vase | vase\n"}});
         std::vector<CatalogError> errors;
-        ASSERT_TRUE(LoadCatalog(scratch.dir, &catalog, &errors))
+        CatalogRules rules;
+        rules.allowShortKeys = true;
+        ASSERT_TRUE(LoadCatalog(scratch.dir, &catalog, &errors, rules))
             << (errors.empty() ? "" : FormatCatalogError(errors[0]));
         RemoveTree(scratch.dir);
     }

@@ -140,7 +140,8 @@ struct RunningServer {
     bool started = false;
     RunningServer(const char* address, const std::vector<std::string>& extra = {}, const std::string& catalog = "")
     {
-        std::vector<std::string> args = {"--catalog", catalog.empty() ? SampleCatalogDir() : catalog, "--address", address};
+        std::vector<std::string> args = {"--catalog", catalog.empty() ? SampleCatalogDir() : catalog, "--address", address,
+                                         "--allow-short-keys"};
         args.insert(args.end(), extra.begin(), extra.end());
         started = StartServer(args, &process);
     }

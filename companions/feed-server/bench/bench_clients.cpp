@@ -69,7 +69,7 @@ void Completed(BenchRun* run, const ClientPtr& c)
         run->latencyMicros.push_back((unsigned)micros);
     if (!run->options.guessId.empty() && TakeGuessReply(run, *c))
         return;
-    Again(run, c, 0);
+    Again(run, c, run->options.pauseMs);
 }
 
 void ReadReply(BenchRun* run, const ClientPtr& c)
@@ -136,7 +136,7 @@ void BeginRequest(BenchRun* run, const ClientPtr& c)
     c->start = BenchClock::now();
     c->received = 0;
     c->reply.clear();
-    if (!OpenSocket(c->socket, run->options.source)) {
+    if (!OpenSocket(c->socket, c->source)) {
         ++run->failed;
         c->again = true;
         Again(run, c, 10);

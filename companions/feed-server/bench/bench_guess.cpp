@@ -11,9 +11,9 @@ namespace {
 
 // The key alphabet of the catalog, in the order the guessing case tries it.
 const char kKeyAlphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789-._~";
-const size_t kGuessLengthMax = 3;
+const size_t kGuessLengthMax = 4;
 
-// The index-th key of the guessing order: every key of one character, then of two, then of three.
+// The index-th key of the guessing order: every key of one character, then of two, and so on.
 bool GuessKey(size_t index, std::string* key)
 {
     const size_t base = sizeof kKeyAlphabet - 1;

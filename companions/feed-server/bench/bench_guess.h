@@ -1,4 +1,4 @@
-// The bench's guessing case (--guess ID): every key of up to three characters tried in order on one
+// The bench's guessing case (--guess ID): every key of up to four characters tried in order on one
 // account, by all the clients at once, until one opens the feed.
 #pragma once
 

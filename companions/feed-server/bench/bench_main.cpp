@@ -44,6 +44,11 @@ void RunClients(asio::io_context& io, BenchRun* run)
     for (int i = 0; i < options.clients; ++i) {
         run->clients.push_back(std::make_shared<Client>(io));
         run->clients.back()->request = options.request;
+        // Many sources stand for a guesser spread over many machines: one address per client in turn.
+        std::error_code ec;
+        const unsigned first = options.source.empty() ? 0 : asio::ip::make_address_v4(options.source, ec).to_uint();
+        run->clients.back()->source =
+            options.sources > 1 ? asio::ip::address_v4(first + (unsigned)(i % options.sources)).to_string() : options.source;
     }
     for (int i = 0; i < options.hog; ++i)
         run->hogs.push_back(std::make_shared<Client>(io));

@@ -15,7 +15,8 @@ void Usage()
     fprintf(stderr,
             "usage: feed-server-bench [--address 127.0.0.1] [--port %d] [--clients 1..2000] [--seconds 1..300]\n"
             "                         [--feed ID^KEY | --page PATH^ID^KEY] [--source A]\n"
-            "                         [--at-once] [--hog N [--hog-source A]] [--slow-reader BYTES_PER_S] [--guess ID]\n",
+            "                         [--at-once] [--hog N [--hog-source A]] [--slow-reader BYTES_PER_S] [--guess ID]\n"
+            "                         [--sources N (with --source)] [--pause-ms N]\n",
             (int)FEED_PORT);
 }
 
@@ -46,7 +47,11 @@ bool ParseBenchOptions(int argc, char** argv, BenchOptions* options)
             options->port = (unsigned short)number;
         } else if (name == "--clients" && ParseNumber(value, 1, 2000, &number)) {
             options->clients = (int)number;
-        } else if (name == "--seconds" && ParseNumber(value, 1, 300, &number)) {
+        } else if (name == "--sources" && ParseNumber(value, 1, 65536, &number)) {
+            options->sources = (int)number;
+        } else if (name == "--pause-ms" && ParseNumber(value, 0, 60000, &number)) {
+            options->pauseMs = (int)number;
+        } else if (name == "--seconds" && ParseNumber(value, 1, 900, &number)) {
             options->seconds = (int)number;
         } else if (name == "--hog" && ParseNumber(value, 1, 2000, &number)) {
             options->hog = (int)number;
@@ -62,6 +67,10 @@ bool ParseBenchOptions(int argc, char** argv, BenchOptions* options)
             Usage();
             return false;
         }
+    }
+    if (options->sources > 1 && options->source.empty()) {
+        Usage();
+        return false;
     }
     return true;
 }

@@ -17,6 +17,8 @@ struct BenchOptions {
     std::string hogSource = "127.0.0.1";
     long slowRate = 0;       // bytes per second of the slow reader, 0: no slow reader
     std::string guessId;     // account whose keys are guessed, empty: no guessing
+    int sources = 1;         // the clients take this many consecutive source addresses from source on
+    int pauseMs = 0;         // each client's pause between an answer and its next request
 };
 
 // Reads the command line into *options; false, after the usage on stderr, for anything it does not take.

@@ -25,6 +25,7 @@ struct Client {
     bool again = false;      // the last request failed: the guessing case asks the same key again
     size_t received = 0;
     std::string request;     // this request's bytes (the guessing case changes them each time)
+    std::string source;      // the address it connects from; empty: the system's choice
     std::string reply;       // kept only when the case looks at the reply itself
     char chunk[16384];
 };

@@ -30,6 +30,9 @@ import haproxy_local
 
 PORT = haproxy_local.PORT
 NO_DATA = b"<body><h1>No data</h1></body>\n"
+# Options every server gets besides its case's own (main sets them: --allow-short-keys for the sample
+# catalog's short demo key where the program has it, --key-secret with --hashed-keys).
+SERVER_OPTIONS = []
 
 
 def raise_descriptor_limit():
@@ -72,7 +75,7 @@ class Server:
         if stdout is None:
             self.log_path = os.path.join(log_dir, "server-%s.log" % address)
             stdout = open(self.log_path, "wb")
-        self.process = subprocess.Popen([program, "--catalog", catalog, "--address", address] + list(extra),
+        self.process = subprocess.Popen([program, "--catalog", catalog, "--address", address] + SERVER_OPTIONS + list(extra),
                                         stdout=stdout, stderr=subprocess.PIPE)
         if self.log_path is not None:
             stdout.close()
@@ -200,6 +203,26 @@ def case_guessing(ctx):
         log.count("locked out"))
 
 
+def case_spread_guessing(ctx):
+    """One account guessed from 1,000 addresses (127.1.0.0 on), each asking once a second, for 10
+    minutes: the key checks the server made for it, counted in its log."""
+    if not ctx.long:
+        return "skipped (--long)"
+    catalog = make_catalog(ctx.root, [("spread", "Spread-Key9", "Spread Shop")],
+                           {"spread": "new | Chair | 1110 | 5 | 840\n"})
+    server = Server(ctx.program, catalog, "127.0.0.121", log_dir=ctx.root)
+    try:
+        out = bench(ctx.bench, ["--address", "127.0.0.121", "--guess", "spread", "--clients", "1000",
+                                "--source", "127.1.0.0", "--sources", "1000", "--pause-ms", "1000",
+                                "--seconds", "600"], 700)
+    finally:
+        server.stop()
+    log = server.log()
+    return "%d key checks of the account in 10 minutes (%d requests throttled); %s" % (
+        log.count(" feed spread wrong-key "), log.count(" feed spread throttled "),
+        field(r"guessing\s+(.*)", out, out.strip()))
+
+
 def case_stdout_stuck(ctx):
     read_end, write_end = os.pipe()
     server = Server(ctx.program, ctx.sample, "127.0.0.117", stdout=write_end)
@@ -306,9 +329,11 @@ def case_names(ctx):
 
 # ---- The fleet cases: one server, one or two behind HAProxy, a reload and a drain under load --------
 
-def sustained(ctx, address, seconds=10):
-    """1,000 clients asking again and again for the demo feed."""
-    return bench(ctx.bench, ["--address", address, "--clients", "1000", "--seconds", str(seconds)], 180)
+def sustained(ctx, address, seconds=10, spread=False):
+    """1,000 clients asking again and again for the demo feed; spread, from 1,000 addresses (the
+    balancer takes at most 100 connections from one)."""
+    sources = ["--source", "127.2.0.0", "--sources", "1000"] if spread else []
+    return bench(ctx.bench, ["--address", address, "--clients", "1000", "--seconds", str(seconds)] + sources, 180)
 
 
 def case_direct(ctx):
@@ -333,7 +358,7 @@ def start_fleet(ctx, front, source, addresses):
 def case_balanced(ctx, front, source, addresses):
     servers, balancer = start_fleet(ctx, front, source, addresses)
     try:
-        out = sustained(ctx, front)
+        out = sustained(ctx, front, spread=True)
     finally:
         balancer.stop()
         for server in servers:
@@ -380,7 +405,8 @@ def case_reload(ctx):
 def case_drain(ctx):
     servers, balancer = start_fleet(ctx, "127.0.0.180", "127.0.0.183", ["127.0.0.181", "127.0.0.182"])
     try:
-        load = subprocess.Popen([ctx.bench, "--address", "127.0.0.180", "--clients", "1000", "--seconds", "10"],
+        load = subprocess.Popen([ctx.bench, "--address", "127.0.0.180", "--clients", "1000", "--seconds", "10",
+                                 "--source", "127.2.0.0", "--sources", "1000"],
                                 stdout=subprocess.PIPE, stderr=subprocess.STDOUT)
         time.sleep(3)
         start = time.time()
@@ -402,7 +428,8 @@ CASES = [
     ("sustained", "1,000 clients sustained for 5 s", case_crowd_sustained),
     ("hog", "one peer holding silent connections (300, reopened when cut); 5 others asking", case_hog),
     ("slow", "a reader taking 100 KB/s of a 12 MB feed", case_slow_reader),
-    ("guess", "wrong keys from one address (50 clients, all keys up to 3 characters)", case_guessing),
+    ("guess", "wrong keys from one address (50 clients, keys in order up to the key ~~~)", case_guessing),
+    ("spread", "one account's keys guessed from 1,000 addresses, each once a second, 10 minutes", case_spread_guessing),
     ("stuck", "stdout piped to a reader that stops reading", case_stdout_stuck),
     ("gone", "stdout reader gone", case_stdout_gone),
     ("path", "a 1,100-byte GET path sent in one write", case_long_path),
@@ -511,12 +538,41 @@ class Context:
     pass
 
 
+def server_options(program, sample, root, hashed):
+    """Sets SERVER_OPTIONS for the program; returns the sample catalog to use (a copy with verifiers
+    for hashed keys, when asked and the program makes them)."""
+    usage = subprocess.run([program, "--help"], stdout=subprocess.PIPE).stdout.decode()
+    SERVER_OPTIONS[:] = ["--allow-short-keys"] if "--allow-short-keys" in usage else []
+    if not hashed or "--hash-key" not in usage:
+        return sample
+    secret = os.path.join(root, "key-secret")
+    with open(secret, "wb") as out:
+        out.write(os.urandom(32))
+    catalog = os.path.join(root, "hashed-sample")
+    shutil.copytree(sample, catalog)
+    path = os.path.join(catalog, "accounts.txt")
+    lines = []
+    for line in open(path, encoding="utf-8").read().splitlines():
+        fields = [f.strip() for f in line.split("|")]
+        if len(fields) == 3 and not line.startswith("#"):
+            fields[1] = subprocess.run([program, "--hash-key", "--key-secret", secret, "--allow-short-keys"],
+                                       input=fields[1].encode(), stdout=subprocess.PIPE,
+                                       check=True).stdout.decode().strip()
+            line = " | ".join(fields)
+        lines.append(line)
+    write(path, "\n".join(lines) + "\n")
+    SERVER_OPTIONS.extend(["--key-secret", secret])
+    return catalog
+
+
 def main(argv):
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("--bench", required=True)
     parser.add_argument("--server", action="append", required=True)
     parser.add_argument("--only", nargs="*", default=[])
     parser.add_argument("--long", action="store_true")
+    parser.add_argument("--hashed-keys", action="store_true",
+                        help="the sample catalog's keys as verifiers, where the program takes them")
     parser.add_argument("--nginx", action="store_true", help="compare the product page with nginx too")
     parser.add_argument("--haproxy", default=shutil.which("haproxy") or "/usr/sbin/haproxy")
     parser.add_argument("--nginx-program", default=shutil.which("nginx") or "/usr/sbin/nginx")
@@ -530,10 +586,10 @@ def main(argv):
         ctx = Context()
         ctx.program = os.path.abspath(program)
         ctx.bench = os.path.abspath(args.bench)
-        ctx.sample = args.sample
+        ctx.root = tempfile.mkdtemp(prefix="feed-server-load-")
+        ctx.sample = server_options(ctx.program, args.sample, ctx.root, args.hashed_keys)
         ctx.long = args.long
         ctx.haproxy = args.haproxy
-        ctx.root = tempfile.mkdtemp(prefix="feed-server-load-")
         try:
             for key, title, run in CASES:
                 if args.only and key not in args.only:

@@ -13,6 +13,15 @@
 
 namespace {
 
+// Compares every byte whatever the first difference, so that timing tells nothing about the key.
+bool KeysEqual(const std::string& given, const std::string& expected)
+{
+    unsigned char difference = given.size() == expected.size() ? 0 : 1;
+    for (size_t i = 0; i < expected.size(); ++i)
+        difference |= (unsigned char)((i < given.size() ? given[i] : 0) ^ expected[i]);
+    return difference == 0;
+}
+
 struct LoadState {
     std::vector<CatalogError>* errors;
     bool failed;
@@ -226,11 +235,33 @@ std::string CheckWebAddress(const std::string& address)
     return "";
 }
 
-bool LoadAccounts(const std::string& dir, LoadState* state, std::vector<CatalogAccount>* accounts,
-                  std::vector<CatalogError>* warnings)
+// Takes the key field as a verifier or a plain key into the account; the reason it is refused, or "".
+// Nothing here quotes the field: it may be a key.
+std::string TakeKeyField(const std::string& field, const CatalogRules& rules, bool* secretMissing,
+                         CatalogAccount* account)
+{
+    if (LooksLikeVerifier(field)) {
+        if (!ParseVerifier(field, &account->verifier))
+            return "key verifier must be \"" + std::string(kVerifierPrefix) + "\" and " +
+                   std::to_string(2 * kVerifierDigestBytes) + " lower-case hex digits";
+        if (rules.keySecret == nullptr && !*secretMissing) {
+            *secretMissing = true;
+            return "key verifiers need the secret they were made with: --key-secret FILE";
+        }
+        return "";
+    }
+    if (rules.requireHashedKeys)
+        return "key is held plain, and --require-hashed-keys wants a verifier (feed-server --hash-key)";
+    account->key = field;
+    return CheckKeyText(field, rules.allowShortKeys);
+}
+
+bool LoadAccounts(const std::string& dir, const CatalogRules& rules, LoadState* state,
+                  std::vector<CatalogAccount>* accounts, std::vector<CatalogError>* warnings)
 {
     const std::string file = dir + "/accounts.txt";
     std::map<std::string, int> seen;  // lower-case id -> line
+    bool secretMissing = false;  // said once: the one fix is the same for every line
     std::string why;
     const bool read = ForEachCatalogLine(file, state, &why, [&](const CatalogLine& line) {
         const std::vector<std::string>& fields = line.fields;
@@ -241,7 +272,6 @@ bool LoadAccounts(const std::string& dir, LoadState* state, std::vector<CatalogA
         }
         CatalogAccount account;
         account.id = fields[0];
-        account.key = fields[1];
         account.caption = fields[2];
         std::string reason;
         if (account.id.empty() || !AllOf(account.id, "-._"))
@@ -251,10 +281,8 @@ bool LoadAccounts(const std::string& dir, LoadState* state, std::vector<CatalogA
         else if (NamesWindowsDevice(account.id))
             reason = "id " + Quoted(account.id) + " names a Windows device (CON, PRN, AUX, NUL, COM1, LPT1, ...): "
                      "its products file could not be opened on Windows";
-        else if (account.key.empty() || !AllOf(account.key, "-._~"))
-            reason = "key " + Quoted(account.key) + " must be letters, digits and - . _ ~ only";
-        else if (account.key.size() > kAccountKeyMax)
-            reason = TooLong("key", account.key.size(), kAccountKeyMax);
+        else if (!(reason = TakeKeyField(fields[1], rules, &secretMissing, &account)).empty())
+            ;
         else if (account.caption.empty())
             reason = "caption is empty";
         if (reason.empty()) {
@@ -279,7 +307,7 @@ bool LoadAccounts(const std::string& dir, LoadState* state, std::vector<CatalogA
             AddError(state, file, line.number, reason);
             return;
         }
-        if (account.key.size() < kAccountKeyAdvisedMin) {
+        if (account.verifier.empty() && account.key.size() < kAccountKeyAdvisedMin) {
             CatalogError warning;
             warning.file = file;
             warning.line = line.number;
@@ -346,7 +374,10 @@ void LoadProducts(const std::string& dir, LoadState* state, CatalogAccount* acco
         }
         if (reason.empty() && !product.serverPath.empty()) {
             reason = CheckServerPath(product.serverPath);
-            const size_t addressFields = product.serverPath.size() + account->id.size() + account->key.size();
+            // A verifier hides the key's length: then the shortest key allowed without
+            // --allow-short-keys must fit.
+            const size_t keySize = account->verifier.empty() ? account->key.size() : kAccountKeyAdvisedMin;
+            const size_t addressFields = product.serverPath.size() + account->id.size() + keySize;
             if (reason.empty() && addressFields > kPageAddressFieldsMax)
                 reason = "server path, id and key are " + std::to_string(addressFields) +
                          " characters together, more than the " + std::to_string(kPageAddressFieldsMax) +
@@ -401,23 +432,61 @@ bool NamesWindowsDevice(const std::string& id)
            base[3] >= '0' && base[3] <= '9';
 }
 
-bool LoadCatalog(const std::string& dir, Catalog* catalog, std::vector<CatalogError>* errors)
+std::string CheckKeyText(const std::string& key, bool allowShort)
+{
+    if (key.empty() || !AllOf(key, "-._~"))
+        return "key must be letters, digits and - . _ ~ only";
+    if (key.size() > kAccountKeyMax)
+        return TooLong("key", key.size(), kAccountKeyMax);
+    if (key.size() < kAccountKeyAdvisedMin && !allowShort)
+        return "key is " + std::to_string(key.size()) + " characters, fewer than " +
+               std::to_string(kAccountKeyAdvisedMin) + " (--allow-short-keys takes it, with a warning)";
+    return "";
+}
+
+bool LoadCatalog(const std::string& dir, Catalog* catalog, std::vector<CatalogError>* errors,
+                 const CatalogRules& rules)
 {
     LoadState state = {errors, false};
     catalog->accounts.clear();
     catalog->productCount = 0;
     catalog->byId.clear();
     catalog->warnings.clear();
-    if (!LoadAccounts(dir, &state, &catalog->accounts, &catalog->warnings))
+    catalog->plainKeys = 0;
+    catalog->keySecret = rules.keySecret;
+    if (!LoadAccounts(dir, rules, &state, &catalog->accounts, &catalog->warnings))
         return false;
     if (catalog->accounts.empty() && !state.failed)
         AddError(&state, dir + "/accounts.txt", 0, "holds no account");
+    for (const CatalogAccount& account : catalog->accounts)
+        catalog->plainKeys += account.verifier.empty() ? 1 : 0;
+    if (catalog->plainKeys > 0 && !state.failed) {
+        CatalogError warning;
+        warning.file = dir + "/accounts.txt";
+        warning.reason = "warning: " + std::to_string(catalog->plainKeys) + " of " +
+                         std::to_string(catalog->accounts.size()) +
+                         " accounts hold their key plain; store verifiers instead (feed-server --hash-key)";
+        catalog->warnings.push_back(warning);
+    }
     for (size_t i = 0; i < catalog->accounts.size(); ++i) {
         LoadProducts(dir, &state, &catalog->accounts[i]);
         catalog->productCount += catalog->accounts[i].products.size();
         catalog->byId[catalog->accounts[i].id] = i;
     }
     return !state.failed;
+}
+
+bool KeyMatches(const Catalog& catalog, const CatalogAccount* account, const std::string& given)
+{
+    if (account == nullptr) {
+        if (catalog.keySecret != nullptr)
+            VerifierMatches(*catalog.keySecret, std::string(kVerifierDigestBytes, '\0'), given.data(), given.size());
+        return false;
+    }
+    if (account->verifier.empty())
+        return KeysEqual(given, account->key);
+    return catalog.keySecret != nullptr &&
+           VerifierMatches(*catalog.keySecret, account->verifier, given.data(), given.size());
 }
 
 const CatalogAccount* FindAccount(const Catalog& catalog, const std::string& id)

@@ -5,11 +5,13 @@
 #include <stddef.h>
 
 #include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "common/capacities.h"
 #include "common/contract.h"
+#include "key_verifier.h"
 
 // Limits that come from the viewer: its fixed buffers and the line reader of its feed parser.
 const char kListTitleSuffix[] = " Product's List";  // what the viewer's title adds after the caption
@@ -57,7 +59,8 @@ struct CatalogProduct {
 
 struct CatalogAccount {
     std::string id;
-    std::string key;
+    std::string key;          // the key itself, for a catalog line that holds it plain; else empty
+    std::string verifier;     // the digest of a line's "hmac-sha256:" verifier (raw bytes); else empty
     std::string caption;      // UTF-8
     std::vector<CatalogProduct> products;
     std::map<std::string, size_t> byServerPath;  // serverPath -> index into products
@@ -76,14 +79,23 @@ struct Catalog {
     std::map<std::string, size_t> byId;  // id -> index into accounts
     size_t productCount = 0;
     std::vector<CatalogError> warnings;  // what loads but is unwise, such as keys quick to guess
+    size_t plainKeys = 0;                // accounts whose key is held plain rather than as a verifier
+    std::shared_ptr<const KeySecret> keySecret;  // what the verifiers are checked with; null without one
+};
+
+// How strict loading is, from the command line.
+struct CatalogRules {
+    std::shared_ptr<const KeySecret> keySecret;  // --key-secret: needed by any verifier
+    bool requireHashedKeys = false;              // --require-hashed-keys: a plain key is an error
+    bool allowShortKeys = false;                 // --allow-short-keys: a short plain key only warns
 };
 
 // "file:line: reason", or "file: reason" for line 0, with every byte that could drive a terminal
 // (control characters, broken UTF-8) shown as \xNN: catalog text and paths reach the operator's screen.
 std::string FormatCatalogError(const CatalogError& error);
 
-// Keys shorter than this draw a warning: the throttle works per address, so many addresses guess
-// together, and short keys are often words, which a guesser tries first.
+// Keys shorter than this are refused (a warning with --allow-short-keys): short keys are often words,
+// which a guesser tries first, and many addresses guess together.
 const size_t kAccountKeyAdvisedMin = 8;
 
 // Reads dir/accounts.txt and dir/products/<id>.txt for every account. Every problem found is appended
@@ -91,7 +103,19 @@ const size_t kAccountKeyAdvisedMin = 8;
 // regular files are read: a FIFO, a device or a directory in their place is an error, found before
 // anything is read from it. Category ids and currency codes must be in the built-in tables.
 const size_t kCatalogErrorsMax = 100;
-bool LoadCatalog(const std::string& dir, Catalog* catalog, std::vector<CatalogError>* errors);
+// A plain key is checked against the rules here; a key field that is a verifier needs rules.keySecret.
+// Plain keys draw one warning per catalog naming how many there are. No message ever quotes a key.
+bool LoadCatalog(const std::string& dir, Catalog* catalog, std::vector<CatalogError>* errors,
+                 const CatalogRules& rules = CatalogRules());
+
+// True when the key given is the account's, in a time that does not depend on where they differ.
+// For no account (an unknown id) false, after hashing the key all the same when the catalog holds
+// verifiers: an unknown id and a wrong key then take the same time.
+bool KeyMatches(const Catalog& catalog, const CatalogAccount* account, const std::string& given);
+
+// The reason a key is unfit for the catalog ("" when it is fit), without quoting it: the characters,
+// the length, and below kAccountKeyAdvisedMin unless short keys are allowed.
+std::string CheckKeyText(const std::string& key, bool allowShort);
 
 // True for an account id that Windows would take as a device when it names the products file
 // (CON, PRN, AUX, NUL, COM0-COM9, LPT0-LPT9, also followed by an extension), in any case.

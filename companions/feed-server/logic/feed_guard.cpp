@@ -78,3 +78,78 @@ long long RecordKeyFailure(KeyGuard* guard, AddressKey address, long long nowMs,
     entry.lockedUntilMs = nowMs + lock;
     return lock;
 }
+
+namespace {
+
+// FNV-1a over the id, keyed: the slot of an unknown id cannot be chosen from outside.
+size_t UnknownSlot(const AccountGuard& guard, const std::string& id)
+{
+    unsigned long long hash = 14695981039346656037ull ^ guard.hashKey;
+    for (unsigned char c : id) {
+        hash ^= c;
+        hash *= 1099511628211ull;
+    }
+    hash ^= hash >> 29;
+    return (size_t)(hash % kUnknownAccountSlots);
+}
+
+const AccountEntry* FindAccountEntry(const AccountGuard& guard, const std::string& id, bool known)
+{
+    if (!known)
+        return guard.unknown.empty() ? nullptr : &guard.unknown[UnknownSlot(guard, id)];
+    const auto found = guard.known.find(id);
+    return found == guard.known.end() ? nullptr : &found->second;
+}
+
+// The known table holds only ids of a catalog, but catalogs change: entries paid off go once the
+// table has doubled since the last sweep.
+void SweepKnown(AccountGuard* guard, long long nowMs)
+{
+    if (guard->known.size() < guard->knownBound)
+        return;
+    for (auto it = guard->known.begin(); it != guard->known.end();) {
+        if (it->second.clearAtMs <= nowMs && it->second.lockedUntilMs <= nowMs)
+            it = guard->known.erase(it);
+        else
+            ++it;
+    }
+    guard->knownBound = std::max<size_t>(64, 2 * guard->known.size());
+}
+
+} // namespace
+
+long long AccountLockRemaining(const AccountGuard& guard, const std::string& id, bool known, long long nowMs)
+{
+    const AccountEntry* entry = FindAccountEntry(guard, id, known);
+    return entry == nullptr || nowMs >= entry->lockedUntilMs ? 0 : entry->lockedUntilMs - nowMs;
+}
+
+bool RecordAccountFailure(AccountGuard* guard, const std::string& id, bool known, long long nowMs, long long* lockMs)
+{
+    AccountEntry* entry = nullptr;
+    if (known) {
+        SweepKnown(guard, nowMs);
+        entry = &guard->known[id];
+    } else {
+        if (guard->unknown.empty())
+            guard->unknown.resize(kUnknownAccountSlots);
+        entry = &guard->unknown[UnknownSlot(*guard, id)];
+    }
+    entry->clearAtMs = std::max(entry->clearAtMs, nowMs) + kAccountFailureDebtMs;
+    const long long debt = entry->clearAtMs - nowMs;
+    *lockMs = 0;
+    if (debt <= kAccountWindowMs) {
+        entry->overBudget = false;
+        return false;
+    }
+    // The failures beyond the budget that the debt still holds: 1 s for the first, doubling.
+    const long long beyond = (debt - kAccountWindowMs + kAccountFailureDebtMs - 1) / kAccountFailureDebtMs;
+    long long lock = kAccountFirstLockMs;
+    for (long long i = 1; i < beyond && lock < kAccountLongestLockMs; ++i)
+        lock *= 2;
+    *lockMs = std::min(lock, kAccountLongestLockMs);
+    entry->lockedUntilMs = nowMs + *lockMs;
+    const bool starts = !entry->overBudget;
+    entry->overBudget = true;
+    return starts;
+}

@@ -4,6 +4,8 @@
 
 #include <string.h>
 
+#include <algorithm>
+
 #include "common/contract.h"
 #include "common/text.h"
 #include "feed_names.h"
@@ -12,6 +14,9 @@
 const char kNoDataReply[] = FEED_NO_DATA_MARK "No data</h1></body>\n";
 
 namespace {
+
+// Where an operator's scraper asks for the metrics.
+const char kMetricsPath[] = "/metrics";
 
 const char kFeedPrefix[] = FEED_REQUEST_PREFIX;
 const char kPagePrefix[] = "GET ";
@@ -37,15 +42,6 @@ std::string FirstLine(const char* data, size_t size)
     if (length > 0 && data[length - 1] == '\r')
         --length;
     return std::string(data, length);
-}
-
-// Compares every byte whatever the first difference, so that timing tells nothing about the key.
-bool KeysEqual(const std::string& given, const std::string& expected)
-{
-    unsigned char difference = given.size() == expected.size() ? 0 : 1;
-    for (size_t i = 0; i < expected.size(); ++i)
-        difference |= (unsigned char)((i < given.size() ? given[i] : 0) ^ expected[i]);
-    return difference == 0;
 }
 
 const char* StatusText(int status)
@@ -113,7 +109,18 @@ void SetPageError(Reply* reply, time_t now, int status, const char* result, cons
     reply->text = HttpResponse(status, ErrorPage(status, message), status == 405 ? "Allow: GET, HEAD\r\n" : extraHeader, now);
 }
 
-void AnswerFeed(const Catalog& catalog, const std::string& line, RequestState state, int lockedSeconds, Reply* reply)
+// Seconds (rounded up) the client must still wait before a key of this account is checked: the longer
+// of its address's lockout and the account's hold.
+int LockedSeconds(const Catalog& catalog, const AnswerContext& context, const std::string& id)
+{
+    long long accountMs = 0;
+    if (context.accounts != nullptr)
+        accountMs = AccountLockRemaining(*context.accounts, id, FindAccount(catalog, id) != nullptr, context.nowMs);
+    return std::max(context.lockedSeconds, (int)((accountMs + 999) / 1000));
+}
+
+void AnswerFeed(const Catalog& catalog, const std::string& line, RequestState state, const AnswerContext& context,
+                Reply* reply)
 {
     reply->kind = kKindFeed;
     reply->text = kNoDataReply;
@@ -128,17 +135,19 @@ void AnswerFeed(const Catalog& catalog, const std::string& line, RequestState st
         reply->result = "malformed";
         return;
     }
-    if (lockedSeconds > 0) {
+    if (LockedSeconds(catalog, context, reply->account) > 0) {
         reply->result = "throttled";
         return;
     }
     const CatalogAccount* account = FindAccount(catalog, reply->account);
+    reply->keyChecked = true;
+    const bool matches = KeyMatches(catalog, account, fields.substr(caret + 1));
     if (account == nullptr) {
         reply->result = "unknown-account";
         reply->keyCheckFailed = true;
         return;
     }
-    if (!KeysEqual(fields.substr(caret + 1), account->key)) {
+    if (!matches) {
         reply->result = "wrong-key";
         reply->keyCheckFailed = true;
         return;
@@ -219,6 +228,12 @@ void AnswerPage(const Catalog& catalog, const std::string& line, bool lineComple
         AnswerHealth(context, reply);
         return;
     }
+    if (context.metricsAllowed && "/" + target == kMetricsPath) {
+        reply->kind = kKindMetrics;
+        reply->httpStatus = 200;
+        reply->result = "ok";
+        return;
+    }
     // Browsers may send "^" as %5E; the decoded text is only ever compared with catalog texts.
     std::string decoded;
     if (!PercentDecode(target, &decoded)) {
@@ -233,16 +248,18 @@ void AnswerPage(const Catalog& catalog, const std::string& line, bool lineComple
     }
     const std::string path = decoded.substr(0, first);
     reply->account = decoded.substr(first + 1, second - first - 1);
-    if (context.lockedSeconds > 0) {
-        const std::string retry = "Retry-After: " + std::to_string(context.lockedSeconds) + "\r\n";
-        SetPageError(reply, now, 429, "throttled", "Too many wrong keys came from this address; try again shortly.",
+    const int lockedSeconds = LockedSeconds(catalog, context, reply->account);
+    if (lockedSeconds > 0) {
+        const std::string retry = "Retry-After: " + std::to_string(lockedSeconds) + "\r\n";
+        SetPageError(reply, now, 429, "throttled", "Too many wrong keys were tried; try again shortly.",
                      retry.c_str());
         return;
     }
     const CatalogAccount* account = FindAccount(catalog, reply->account);
+    reply->keyChecked = true;
     // A wrong key and an unknown account look the same, and both are judged before the product, so
     // that nothing about an account can be learnt without its key.
-    if (account == nullptr || !KeysEqual(decoded.substr(second + 1), account->key)) {
+    if (!KeyMatches(catalog, account, decoded.substr(second + 1))) {
         SetPageError(reply, now, 403, account == nullptr ? "unknown-account" : "wrong-key",
                      "The account or its key is not known.");
         reply->keyCheckFailed = true;
@@ -275,6 +292,24 @@ bool LooksLikeHttp(const std::string& line)
 }
 
 } // namespace
+
+void SetMetricsReply(Reply* reply, const std::string& body, time_t now)
+{
+    reply->text = HttpResponse(200, body, nullptr, now, "text/plain; version=0.0.4; charset=utf-8");
+    if (reply->head)
+        reply->text.resize(reply->text.find("\r\n\r\n") + 4);
+}
+
+void RefuseAsBusy(Reply* reply, time_t now)
+{
+    reply->feed = nullptr;
+    reply->result = "busy";
+    if (reply->kind == kKindFeed)
+        reply->text = kNoDataReply;
+    else
+        SetPageError(reply, now, 503, "busy", "Too many replies are under way to this address; try again shortly.",
+                     "Retry-After: 5\r\n");
+}
 
 RequestState ScanRequest(RequestScan* scan, const char* data, size_t size)
 {
@@ -336,11 +371,12 @@ Reply AnswerRequest(const Catalog& catalog, const char* data, size_t size, Reque
     // The line is whole only when its LF came within the line limit, wherever later bytes put one.
     const bool lineComplete = memchr(data, '\n', size < kRequestLineMax ? size : kRequestLineMax) != nullptr;
     if (StartsWith(data, size, kFeedPrefix)) {
-        AnswerFeed(catalog, line, state, context.lockedSeconds, &reply);
+        AnswerFeed(catalog, line, state, context, &reply);
     } else if (IsPageMethod(data, size)) {
         AnswerPage(catalog, line, lineComplete, state, context, &reply);
         // HEAD: the same header, Content-Length included, and no body (link checkers ask so).
-        if (StartsWith(data, size, kHeadPrefix))
+        reply.head = StartsWith(data, size, kHeadPrefix);
+        if (reply.head && !reply.text.empty())
             reply.text.resize(reply.text.find("\r\n\r\n") + 4);
     } else if (lineComplete && LooksLikeHttp(line)) {
         reply.kind = kKindPage;
@@ -398,6 +434,7 @@ const char* KindName(RequestKind kind)
     case kKindFeed: return "feed";
     case kKindPage: return "page";
     case kKindHealth: return "health";
+    case kKindMetrics: return "metrics";
     default: return "other";
     }
 }
