@@ -1,8 +1,9 @@
 // The whole system on one machine: the real feed-server.exe with the bundled catalog, and the real
-// Vn_Products.exe started against it, both under Wine; then the launcher, the viewer and the
-// companion browser together, driven by real input. With PRODUCTS_INSTALLED_DIR set, the second
-// test runs the programs of an installed copy instead of the build's; with PRODUCTS_FEED_ADDRESS set,
-// the first one's viewer takes its feed from the servers someone else runs there (a balancer).
+// Vn_Products.exe started against it, both under Wine; feed-server.exe taking the key verifiers the
+// Linux server makes; then the launcher, the viewer and the companion browser together, driven by
+// real input. With PRODUCTS_INSTALLED_DIR set, the launcher's test runs the programs of an installed
+// copy instead of the build's; with PRODUCTS_FEED_ADDRESS set, the first test's viewer takes its feed
+// from the servers someone else runs there (a balancer).
 #include "loopback_server.h"
 
 #include <gtest/gtest.h>
@@ -31,9 +32,10 @@ const DWORD ServerLogMs = 10000;
 // Starts programs' feed-server.exe on catalog at address and waits until it says it listens; a server
 // that never said so may still be running, and must not outlive the test.
 bool StartFeedServer(const std::string& programs, const std::string& catalog, const std::string& address,
-                     ChildProcess* server, std::string* log)
+                     ChildProcess* server, std::string* log, const std::string& options = "--allow-short-keys")
 {
-    if (!StartWithOutput("\"" + programs + "feed-server.exe\" --catalog \"" + catalog + "\" --allow-short-keys --address " + address,
+    if (!StartWithOutput("\"" + programs + "feed-server.exe\" --catalog \"" + catalog + "\" " + options +
+                             " --address " + address,
                          programs.c_str(), server))
         return false;
     if (ReadOutputUntil(server, "listening on", log, ServerStartMs))
@@ -98,6 +100,76 @@ TEST(EndToEnd, TheViewerListsTheBundledDemoAccountFromTheRealServer)
     ExpectEndsWithZero(&viewer, "the viewer did not end");
     if (ownServer)
         EndChild(&server);
+    RemoveFolder(folder);
+}
+
+bool WriteBytes(const std::string& path, const std::string& bytes)
+{
+    std::ofstream file(path, std::ios::binary);
+    file << bytes;
+    return file.good();
+}
+
+// The feed of account^key from the server at address, as the viewer asks for it.
+std::string AskForFeed(const char* address, const std::string& account)
+{
+    SOCKET sock = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+    sockaddr_in at = {};
+    at.sin_family = AF_INET;
+    at.sin_addr.s_addr = inet_addr(address);
+    at.sin_port = htons(FEED_PORT);
+    std::string reply;
+    if (connect(sock, (sockaddr*)&at, sizeof at) == 0) {
+        const std::string request = "VNP," + account + "\r\n";
+        send(sock, request.data(), (int)request.size(), 0);
+        char chunk[4096];
+        int got;
+        while ((got = recv(sock, chunk, sizeof chunk, 0)) > 0)
+            reply.append(chunk, (size_t)got);
+    }
+    closesocket(sock);
+    return reply;
+}
+
+// One catalog and one secret serve a fleet of Linux and Windows servers alike: the verifier the Linux
+// server makes with libcrypto (printf Sh0p-key-22 | feed-server --hash-key --key-secret FILE, and the
+// same from openssl dgst -sha256 -mac HMAC) is the one feed-server.exe makes with CNG, and it checks keys
+// against it.
+TEST(EndToEnd, TheWindowsServerMakesAndChecksTheVerifiersOfTheLinuxServer)
+{
+    KeepWinSockStarted();
+    const std::string madeOnLinux = "hmac-sha256:a91753912bcf7e47d5fad5154b95a0ab81e0945d7f4b0e071ffd2e9a68cf9038";
+    const std::string folder = MakeScratchFolder("verifiers");
+    ASSERT_TRUE(CopyRuntimeInto(folder));
+    ASSERT_TRUE(WriteBytes(folder + "secret", "one secret for the whole fleet"));
+    ASSERT_TRUE(WriteBytes(folder + "key", "Sh0p-key-22\r\n"));
+
+    SECURITY_ATTRIBUTES inherit = { sizeof inherit, nullptr, TRUE };
+    HANDLE key = CreateFileA((folder + "key").c_str(), GENERIC_READ, FILE_SHARE_READ, &inherit, OPEN_EXISTING, 0,
+                             nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, key);
+    ChildProcess hash;
+    std::string made;
+    const bool started = StartWithOutput("\"" + folder + "feed-server.exe\" --hash-key --key-secret secret",
+                                         folder.c_str(), &hash, key);
+    CloseHandle(key);
+    ASSERT_TRUE(started);
+    ReadOutputUntil(&hash, "\n", &made, ServerStartMs);
+    EndChild(&hash);
+    EXPECT_EQ(madeOnLinux, made.substr(0, made.find_first_of("\r\n"))) << made;
+
+    const std::string catalog = folder + "catalog";
+    ASSERT_TRUE(CreateDirectoryA(catalog.c_str(), nullptr) && CreateDirectoryA((catalog + "\\products").c_str(), nullptr));
+    ASSERT_TRUE(WriteBytes(catalog + "\\accounts.txt", "shop | " + madeOnLinux + " | Fleet Shop\n"));
+    ASSERT_TRUE(WriteBytes(catalog + "\\products\\shop.txt", "new | Oak chair | 1110 | 249.00 | 840\n"));
+    const char address[] = "127.0.0.188";
+    ChildProcess server;
+    std::string log;
+    ASSERT_TRUE(StartFeedServer(folder, catalog, address, &server, &log,
+                                "--key-secret \"" + folder + "secret\" --require-hashed-keys")) << log;
+    EXPECT_EQ(0u, AskForFeed(address, "shop^Sh0p-key-22").find("Fleet Shop\n:")) << log;
+    EXPECT_EQ(0u, AskForFeed(address, "shop^Sh0p-key-23").find(FEED_NO_DATA_MARK)) << log;
+    EndChild(&server);
     RemoveFolder(folder);
 }
 

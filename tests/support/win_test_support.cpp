@@ -141,7 +141,7 @@ int CloseViewer(RunningViewer* viewer)
     return (int)code;
 }
 
-bool StartWithOutput(const std::string& commandLine, const char* folder, ChildProcess* child)
+bool StartWithOutput(const std::string& commandLine, const char* folder, ChildProcess* child, HANDLE input)
 {
     SECURITY_ATTRIBUTES inherit = { sizeof inherit, nullptr, TRUE };
     HANDLE writeEnd;
@@ -153,6 +153,7 @@ bool StartWithOutput(const std::string& commandLine, const char* folder, ChildPr
     startup.dwFlags = STARTF_USESTDHANDLES;
     startup.hStdOutput = writeEnd;
     startup.hStdError = writeEnd;
+    startup.hStdInput = input;
     std::string line = commandLine;
     BOOL ok = CreateProcessA(nullptr, &line[0], nullptr, nullptr, TRUE, 0, nullptr, folder, &startup, &child->process);
     CloseHandle(writeEnd);

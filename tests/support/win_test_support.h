@@ -60,8 +60,10 @@ struct ChildProcess {
     HANDLE output = nullptr; // read end of the child's standard output
 };
 
-// Starts commandLine in folder (this process's own when null) with its output on the pipe.
-bool StartWithOutput(const std::string& commandLine, const char* folder, ChildProcess* child);
+// Starts commandLine in folder (this process's own when null) with its output on the pipe and, when
+// given, input (an inheritable handle) as its standard input.
+bool StartWithOutput(const std::string& commandLine, const char* folder, ChildProcess* child,
+                     HANDLE input = nullptr);
 
 // Reads the child's output into seen until it holds text; false when the child ends first or stays
 // silent past the deadline. The pipe is only read when it holds bytes, so a silent child cannot block.
