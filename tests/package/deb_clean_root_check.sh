@@ -3,7 +3,8 @@
 # root of a clean-machine check ($FRESH_BASE, or $TMPDIR/fresh-base.tar) when there is one, else one made
 # once with debootstrap and kept as $TMPDIR/feed-server-clean-root.tar. In a copy of it: dpkg -i, the
 # files, the catalog folder readable by the service's group only, --check on the example catalog, the
-# unit checked by the root's own systemd (installed there for it), then removal and purge.
+# unit checked by the root's own systemd (installed there for it), then removal, purge and a new install
+# that finds the key secret of the first.
 # Needs root (chroot, mount) and the package mirror. usage: deb_clean_root_check.sh FEED_SERVER.deb
 set -u
 deb=$(realpath "${1:?usage: deb_clean_root_check.sh FEED_SERVER.deb}")
@@ -58,6 +59,10 @@ in_root systemd-analyze security --offline=true feed-server.service; grep -a 'Ov
 
 in_root dpkg -r feed-server && [ ! -e "$root/usr/bin/feed-server" ] && [ -e "$root/etc/default/feed-server" ] &&
   ok "dpkg -r removes the program, keeps the options" || fail "dpkg -r"
+secret=$(sha256sum <"$root/etc/feed-server.key-secret")
 in_root dpkg -P feed-server && [ ! -e "$root/etc/default/feed-server" ] && ok "dpkg -P purges the rest" || fail "dpkg -P"
+in_root dpkg -i /tmp/feed-server.deb && [ "$(sha256sum <"$root/etc/feed-server.key-secret")" = "$secret" ] &&
+  ok "installed again, the package keeps the key secret the catalog's verifiers were made with" ||
+  fail "the key secret did not survive a purge and a new install"
 [ $status -eq 0 ] && echo "ok: the package installs, runs and goes in a clean Debian root"
 exit $status
