@@ -8,7 +8,8 @@ install(TARGETS feed-server RUNTIME DESTINATION usr/bin)
 install(FILES ${feed_server_dir}/deploy/feed-server.service DESTINATION lib/systemd/system)
 install(FILES ${feed_server_dir}/deploy/feed-server.default DESTINATION etc/default RENAME feed-server)
 install(DIRECTORY DESTINATION etc/feed-server)
-install(FILES ${feed_server_dir}/README.md ${feed_server_dir}/deploy/debian/copyright DESTINATION usr/share/doc/feed-server)
+install(FILES ${feed_server_dir}/README.md ${feed_server_dir}/deploy/debian/copyright
+        DESTINATION usr/share/doc/feed-server)
 # Debian wants the changelog compressed, without a time stamp in the gzip header (gzip -n).
 find_program(PRODUCTS_GZIP gzip REQUIRED)
 set(feed_server_changelog ${CMAKE_BINARY_DIR}/feed-server-changelog.gz)
