@@ -205,61 +205,41 @@ TEST_F(ReadFeedTest, TheProductCapKeepsTheFirstProductsAndTellsOfMore)
     EXPECT_EQ((size_t)PRODUCT_CAP, ProductCap());
 }
 
-TEST_F(ReadFeedTest, CaptionWithoutProductsGivesTheTitleAndNoRecords)
+// Whole feeds: the outcome, the window title and the products, in feed order.
+TEST_F(ReadFeedTest, FeedTextsGiveTheirOutcomeTitleAndProducts)
 {
-    std::string title;
-    EXPECT_EQ(FEED_PRODUCT_LIST, Read("Acme\n", &title));
-    EXPECT_EQ("Acme Product's List", title);
-    EXPECT_EQ(nullptr, ProductListHead());
-}
-
-TEST_F(ReadFeedTest, ProductsComeInFeedOrderAndOtherLinesAreSkipped)
-{
-    std::string title;
-    Read("Harbor Street\n"
-         ":1^first^1^1^840^^^^^^#\n"
-         "garbage line\n"
-         ":1^skipped, nine carets^1^1^840^^^^^#\n"
-         ":2^second^1^1^840^^^^^^#\n"
-         "\n"
-         ":5^third^1^1^840^^^^^^#\n",
-         &title);
-    EXPECT_EQ("Harbor Street Product's List", title);
-    EXPECT_EQ((std::vector<std::string>{ "first", "second", "third" }), Names());
-}
-
-TEST_F(ReadFeedTest, NoDataHeaderEndsTheReadingWhateverFollows)
-{
-    std::string title;
-    EXPECT_EQ(FEED_NO_DATA, Read("<BODY><H1>Unknown account</h1></body>\n:1^x^1^1^1^^^^^^#\n", &title));
-    EXPECT_EQ("  No Data", title);
-    EXPECT_EQ(nullptr, ProductListHead());
-}
-
-TEST_F(ReadFeedTest, ShortHeaderIsAlwaysACaption)
-{
-    std::string title;
-    EXPECT_EQ(FEED_PRODUCT_LIST, Read("<body>\n", &title));
-    EXPECT_EQ("<body> Product's List", title);
-}
-
-TEST_F(ReadFeedTest, EmptyReplyCountsAsNoData)
-{
-    std::string title;
-    EXPECT_EQ(FEED_NO_DATA, Read("", &title));
-    EXPECT_EQ("  No Data", title);
-}
-
-TEST_F(ReadFeedTest, TheLastCharacterIsDroppedWhateverItIs)
-{
-    std::string title;
-    // A last line without its line feed loses its '#'; a header without one loses a letter.
-    Read("Acme!:1^kept^1^1^1^^^^^^#\n:1^lost^1^1^1^^^^^^#", &title);
-    EXPECT_EQ((std::vector<std::string>{}), Names());
-    EXPECT_EQ("Acme!:1^kept^1^1^1^^^^^^# Product's List", title);
-    FreeProducts();
-    Read("Acm", &title);
-    EXPECT_EQ("Ac Product's List", title);
+    const std::string noise = std::string("bin\x01\xff\x00\x7f\n\x00\x00\n", 11) + ":1^after^1^1^1^^^^^^#\n";
+    struct Case {
+        std::string feed;
+        FeedOutcome outcome;
+        std::string title;
+        std::vector<std::string> names;
+    } cases[] = {
+        { "Acme\n", FEED_PRODUCT_LIST, "Acme Product's List", {} },
+        // Lines that are not products are skipped, a nine-caret one too.
+        { "Harbor Street\n:1^first^1^1^840^^^^^^#\ngarbage line\n:1^skipped, nine carets^1^1^840^^^^^#\n"
+          ":2^second^1^1^840^^^^^^#\n\n:5^third^1^1^840^^^^^^#\n",
+          FEED_PRODUCT_LIST, "Harbor Street Product's List", { "first", "second", "third" } },
+        // The no-data header ends the reading whatever follows; a shorter one is a caption.
+        { "<BODY><H1>Unknown account</h1></body>\n:1^x^1^1^1^^^^^^#\n", FEED_NO_DATA, "  No Data", {} },
+        { "<body>\n", FEED_PRODUCT_LIST, "<body> Product's List", {} },
+        { "", FEED_NO_DATA, "  No Data", {} },
+        // The last character is dropped whatever it is: a last line without its line feed loses its
+        // '#', a header without one a letter.
+        { "Acme!:1^kept^1^1^1^^^^^^#\n:1^lost^1^1^1^^^^^^#", FEED_PRODUCT_LIST,
+          "Acme!:1^kept^1^1^1^^^^^^# Product's List", {} },
+        { "Acm", FEED_PRODUCT_LIST, "Ac Product's List", {} },
+        // Zero bytes and binary noise: the read stops being text at the zero byte, so the character
+        // dropped is the one before it.
+        { noise, FEED_PRODUCT_LIST, "bin\x01 Product's List", { "after" } },
+    };
+    for (const Case& c : cases) {
+        std::string title;
+        EXPECT_EQ(c.outcome, Read(c.feed, &title)) << c.feed;
+        EXPECT_EQ(c.title, title) << c.feed;
+        EXPECT_EQ(c.names, Names()) << c.feed;
+        FreeProducts();
+    }
 }
 
 TEST_F(ReadFeedTest, LongLinesArriveInPiecesJudgedAsLines)
@@ -280,17 +260,6 @@ TEST_F(ReadFeedTest, LongLinesArriveInPiecesJudgedAsLines)
     std::string longLine = ":1^" + filler + "^1^1^1^^^^^^#Z:2^tail^1^1^1^^^^^^#\n";
     Read("c\n" + longLine, &title);
     EXPECT_EQ((std::vector<std::string>{ std::string(127, 'x'), "tail" }), Names());
-}
-
-TEST_F(ReadFeedTest, ZeroBytesAndBinaryNoiseDoNotBreakTheRead)
-{
-    std::string title;
-    std::string noise("bin\x01\xff\x00\x7f\n", 8);
-    noise += std::string("\x00\x00\n", 3) + ":1^after^1^1^1^^^^^^#\n";
-    Read(noise, &title);
-    // The read stops being text at the zero byte, so the character dropped is the one before it.
-    EXPECT_EQ("bin\x01 Product's List", title);
-    EXPECT_EQ((std::vector<std::string>{ "after" }), Names());
 }
 
 } // namespace
