@@ -277,12 +277,7 @@ bool Measure(const char* kind, int size, const ServerScript& script, Figures* fi
 // (130 MB, under the size limit), which would take about 7 GB of records without the cap.
 int MeasureProductCap()
 {
-    std::string lines;
-    for (int i = 0; i < 10000; ++i)
-        lines += ":^^^^^^^^^^#\n";
-    ServerScript script;
-    script.chunks = { "Cap\n", lines };
-    script.repeats = 999;
+    const ServerScript script = TenMillionShortProducts();
     Figures f = {};
     int rows = 0;
     if (!Measure("viewer", PRODUCT_CAP, script, &f, &rows)) {

@@ -110,17 +110,16 @@ bool WriteBytes(const std::string& path, const std::string& bytes)
     return file.good();
 }
 
-// The feed of account^key from the server at address, as the viewer asks for it.
-std::string AskForFeed(const char* address, const std::string& account)
+// What the server at host:port answers to request, read until it closes the connection.
+std::string Exchange(const std::string& host, int port, const std::string& request)
 {
     SOCKET sock = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
     sockaddr_in at = {};
     at.sin_family = AF_INET;
-    at.sin_addr.s_addr = inet_addr(address);
-    at.sin_port = htons(FEED_PORT);
+    at.sin_addr.s_addr = inet_addr(host.c_str());
+    at.sin_port = htons((u_short)port);
     std::string reply;
     if (connect(sock, (sockaddr*)&at, sizeof at) == 0) {
-        const std::string request = "VNP," + account + "\r\n";
         send(sock, request.data(), (int)request.size(), 0);
         char chunk[4096];
         int got;
@@ -167,8 +166,8 @@ TEST(EndToEnd, TheWindowsServerMakesAndChecksTheVerifiersOfTheLinuxServer)
     std::string log;
     ASSERT_TRUE(StartFeedServer(folder, catalog, address, &server, &log,
                                 "--key-secret \"" + folder + "secret\" --require-hashed-keys")) << log;
-    EXPECT_EQ(0u, AskForFeed(address, "shop^Sh0p-key-22").find("Fleet Shop\n:")) << log;
-    EXPECT_EQ(0u, AskForFeed(address, "shop^Sh0p-key-23").find(FEED_NO_DATA_MARK)) << log;
+    EXPECT_EQ(0u, Exchange(address, FEED_PORT, "VNP,shop^Sh0p-key-22\r\n").find("Fleet Shop\n:")) << log;
+    EXPECT_EQ(0u, Exchange(address, FEED_PORT, "VNP,shop^Sh0p-key-23\r\n").find(FEED_NO_DATA_MARK)) << log;
     EndChild(&server);
     RemoveFolder(folder);
 }
@@ -221,24 +220,9 @@ std::string FetchPage(const std::string& address)
     size_t hostStart = address.find("//") + 2;
     size_t portStart = address.find(':', hostStart);
     size_t pathStart = address.find('/', hostStart);
-    std::string host = address.substr(hostStart, portStart - hostStart);
-    int port = atoi(address.substr(portStart + 1, pathStart - portStart - 1).c_str());
-    SOCKET sock = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-    sockaddr_in at = {};
-    at.sin_family = AF_INET;
-    at.sin_addr.s_addr = inet_addr(host.c_str());
-    at.sin_port = htons((u_short)port);
-    std::string reply;
-    if (connect(sock, (sockaddr*)&at, sizeof at) == 0) {
-        std::string request = "GET " + address.substr(pathStart) + " HTTP/1.0\r\n\r\n";
-        send(sock, request.data(), (int)request.size(), 0);
-        char chunk[4096];
-        int got;
-        while ((got = recv(sock, chunk, sizeof chunk, 0)) > 0)
-            reply.append(chunk, (size_t)got);
-    }
-    closesocket(sock);
-    return reply;
+    return Exchange(address.substr(hostStart, portStart - hostStart),
+                    atoi(address.substr(portStart + 1, pathStart - portStart - 1).c_str()),
+                    "GET " + address.substr(pathStart) + " HTTP/1.0\r\n\r\n");
 }
 
 TEST(EndToEnd, TheLauncherStartsTheViewerAndAServerPageReachesTheBrowser)

@@ -438,13 +438,7 @@ TEST_F(FetchTest, TenMillionShortLinesStopAtTheProductCap)
 {
     const int cap = 20000;
     SetProductCap(cap);
-    std::string lines;
-    for (int i = 0; i < 10000; ++i)
-        lines += ":^^^^^^^^^^#\n";
-    ServerScript script;
-    script.chunks = { "Cap\n", lines };
-    script.repeats = 999;
-    ASSERT_TRUE(StartServer(&server, "127.0.0.20", script));
+    ASSERT_TRUE(StartServer(&server, "127.0.0.20", TenMillionShortProducts()));
     OpenWindow("127.0.0.20^a^b#");
     EXPECT_EQ("Cap Product's List", Title());
     EXPECT_EQ(cap, Rows());

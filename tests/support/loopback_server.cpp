@@ -139,3 +139,14 @@ void StopServer(LoopbackServer* server)
     server->thread = nullptr;
     server->stop = nullptr;
 }
+
+ServerScript TenMillionShortProducts()
+{
+    std::string lines;
+    for (int i = 0; i < 10000; ++i)
+        lines += ":^^^^^^^^^^#\n";
+    ServerScript script;
+    script.chunks = { "Cap\n", lines };
+    script.repeats = 999;
+    return script;
+}

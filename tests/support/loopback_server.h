@@ -25,6 +25,10 @@ struct LoopbackServer {
     std::vector<SOCKET> fillers; // connections that keep a silent listener's queue full
 };
 
+// The hostile feed the viewer's product cap is for: a caption, then ten million 13-byte product lines
+// (130 MB, under the size limit), sent 10,000 at a time.
+ServerScript TenMillionShortProducts();
+
 // Starts WinSock for the test program (once) so the viewer's own clean-up never ends it.
 void KeepWinSockStarted();
 
