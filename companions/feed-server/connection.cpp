@@ -82,26 +82,26 @@ bool CountSilent(const ConnectionPtr& c)
     return beyondShare;
 }
 
+// Takes a connection out of a per-address count it was in (counted says whether it was), and the
+// address out of the count once none of its connections is left there.
+void Uncount(std::map<AddressKey, int>* counts, AddressKey address, bool* counted)
+{
+    if (!*counted)
+        return;
+    *counted = false;
+    const auto found = counts->find(address);
+    if (found != counts->end() && --found->second <= 0)
+        counts->erase(found);
+}
+
 void NoLongerLong(const ConnectionPtr& c)
 {
-    if (!c->countedLong)
-        return;
-    c->countedLong = false;
-    std::map<AddressKey, int>& writing = c->server->longRepliesByAddress;
-    const auto found = writing.find(c->address);
-    if (found != writing.end() && --found->second <= 0)
-        writing.erase(found);
+    Uncount(&c->server->longRepliesByAddress, c->address, &c->countedLong);
 }
 
 void NoLongerSilent(const ConnectionPtr& c)
 {
-    if (!c->countedSilent)
-        return;
-    c->countedSilent = false;
-    std::map<AddressKey, int>& silent = c->server->silentByAddress;
-    const auto found = silent.find(c->address);
-    if (found != silent.end() && --found->second <= 0)
-        silent.erase(found);
+    Uncount(&c->server->silentByAddress, c->address, &c->countedSilent);
 }
 
 // IPv4 addresses as they are; IPv6 ones by their first 64 bits, and the IPv4 address in an IPv4-mapped one.
